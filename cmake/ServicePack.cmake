@@ -1,0 +1,59 @@
+# add_service_pack(<target>
+#   OUTPUT_NAME <file name without .exe>
+#   PACKAGE <.msp file>            the patch package to embed (a file or a build output)
+#   UPGRADE_VERSION <text>         string 700: the version the patch brings products to
+#   CANDIDATE_VERSIONS <text>      string 900: the versions it is made for, each followed by ","
+#   [NOTES_DIR <folder>]           206.txt, 207.txt, ...: the deployment notes; none when empty
+#   [DEPENDS <targets>...])        targets that make the package
+#
+# Checks the inputs, writes the resource script and links one service pack
+# executable at the root of the build tree, with a test of what it carries.
+set(SP_TOOLS_DIR ${CMAKE_CURRENT_LIST_DIR}/../tools)
+set(SP_RESOURCES_DIR ${CMAKE_CURRENT_LIST_DIR}/../resources)
+
+function(add_service_pack target)
+  cmake_parse_arguments(PARSE_ARGV 1 SP ""
+    "OUTPUT_NAME;PACKAGE;UPGRADE_VERSION;CANDIDATE_VERSIONS;NOTES_DIR" "DEPENDS")
+  foreach(required OUTPUT_NAME PACKAGE UPGRADE_VERSION CANDIDATE_VERSIONS)
+    if(NOT DEFINED SP_${required})
+      message(FATAL_ERROR "add_service_pack(${target}): ${required} is missing")
+    endif()
+  endforeach()
+
+  set(notes)
+  if(SP_NOTES_DIR)
+    file(GLOB notes CONFIGURE_DEPENDS ${SP_NOTES_DIR}/*.txt)
+  endif()
+  file(GLOB catalogue CONFIGURE_DEPENDS ${SP_RESOURCES_DIR}/catalogue/*.rc)
+
+  set(script ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
+  add_custom_command(
+    OUTPUT ${script}
+    COMMAND ${Python3_EXECUTABLE} ${SP_TOOLS_DIR}/servicepack_resources.py
+      --package ${SP_PACKAGE}
+      --upgrade-version ${SP_UPGRADE_VERSION}
+      --candidate-versions ${SP_CANDIDATE_VERSIONS}
+      --notes-dir "${SP_NOTES_DIR}"
+      --manifest ${SP_RESOURCES_DIR}/manifest.xml
+      --catalogue ${SP_RESOURCES_DIR}/catalogue
+      --output ${script}
+    DEPENDS ${SP_TOOLS_DIR}/servicepack_resources.py ${SP_PACKAGE} ${notes} ${catalogue}
+      ${SP_RESOURCES_DIR}/manifest.xml ${SP_DEPENDS}
+    COMMENT "Checking the inputs of ${SP_OUTPUT_NAME}.exe"
+    VERBATIM)
+
+  add_executable(${target} WIN32 ${script})
+  target_link_libraries(${target} PRIVATE servicepack_win32 msi shell32 user32 kernel32)
+  set_target_properties(${target} PROPERTIES
+    OUTPUT_NAME ${SP_OUTPUT_NAME}
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -DFILE=$<TARGET_FILE:${target}> -P ${SP_TOOLS_DIR}/../cmake/PrintSize.cmake
+    VERBATIM)
+
+  add_test(NAME ${target}_contents
+    COMMAND ${Python3_EXECUTABLE} -m unittest -v test_executable
+    WORKING_DIRECTORY ${SP_TOOLS_DIR}/../tests/build)
+  set_tests_properties(${target}_contents PROPERTIES LABELS unit
+    ENVIRONMENT "SP_EXE=$<TARGET_FILE:${target}>;SP_PACKAGE=${SP_PACKAGE};SP_NOTES_DIR=${SP_NOTES_DIR};SP_UPGRADE_VERSION=${SP_UPGRADE_VERSION};SP_CANDIDATE_VERSIONS=${SP_CANDIDATE_VERSIONS}")
+endfunction()

@@ -1,0 +1,13 @@
+// The Windows entry point: hands the real platform and the module to the main routine.
+#include <windows.h>
+
+#include "app/service_pack_main.h"
+#include "platform/win32/win32_platform.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  sp::Win32Platform platform;
+  sp::Process process(platform);
+  const std::uint32_t exitCode =
+      sp::ServicePackMain(process, sp::ModuleHandle(reinterpret_cast<std::uintptr_t>(instance)));
+  return static_cast<int>(exitCode);
+}

@@ -1,0 +1,93 @@
+#include "messages/catalogue.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace sp {
+namespace {
+
+constexpr std::uint32_t kLocaleUserDefault = 0x0400;
+constexpr std::uint16_t kPrimaryChinese = 0x04;
+constexpr std::uint16_t kSublangDefault = 0x01;
+constexpr std::uint16_t kChineseTraditional = 0x0404;
+constexpr std::uint16_t kChineseSimplified = 0x0804;
+
+std::uint16_t LanguageOf(std::uint32_t locale) {
+  return static_cast<std::uint16_t>(locale);
+}
+
+// Traditional script for Taiwan, Hong Kong, Macao and the neutral zh-Hant.
+bool UsesTraditionalChinese(std::uint16_t language) {
+  switch (language) {
+    case 0x0404:
+    case 0x0C04:
+    case 0x1404:
+    case 0x7C04:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::uint16_t PrimaryFallback(std::uint16_t language) {
+  const std::uint16_t primary = language & 0x3FF;
+  if (primary == kPrimaryChinese) {
+    return UsesTraditionalChinese(language) ? kChineseTraditional : kChineseSimplified;
+  }
+  return static_cast<std::uint16_t>(primary | (kSublangDefault << 10));
+}
+
+std::uint16_t ReadUnit(std::span<const std::byte> block, std::size_t index) {
+  std::uint16_t unit = 0;
+  std::memcpy(&unit, block.data() + index * 2, 2);
+  return unit;
+}
+
+}  // namespace
+
+std::vector<std::uint16_t> CatalogueLanguages(Platform& os) {
+  std::uint32_t locale = os.GetThreadLocale();
+  if (locale == 0 || locale == kLocaleUserDefault) {
+    locale = os.GetUserDefaultLCID();
+  }
+  std::vector<std::uint16_t> languages;
+  for (std::uint16_t language :
+       {LanguageOf(locale), PrimaryFallback(LanguageOf(locale)), kEnglishUnitedStates}) {
+    if (language != 0 &&
+        std::find(languages.begin(), languages.end(), language) == languages.end()) {
+      languages.push_back(language);
+    }
+  }
+  return languages;
+}
+
+std::uint32_t LoadCatalogString(Platform& os, ModuleHandle module, MessageId id,
+                                std::u16string& output, std::uint32_t capacity) {
+  output.clear();
+  const auto number = static_cast<std::uint32_t>(id);
+  const auto blockId = static_cast<std::uint16_t>(number / 16 + 1);
+  for (std::uint16_t language : CatalogueLanguages(os)) {
+    const auto block = os.FindStringBlock(module, blockId, language);
+    if (!block) {
+      continue;
+    }
+    // A block is sixteen counted strings: a length unit, then that many units.
+    const std::size_t units = block->size() / 2;
+    std::size_t at = 0;
+    for (std::uint32_t entry = 0; entry < number % 16 && at < units; ++entry) {
+      at += 1 + ReadUnit(*block, at);
+    }
+    if (at >= units || capacity == 0) {
+      return 0;
+    }
+    const std::size_t length = std::min<std::size_t>(ReadUnit(*block, at), units - at - 1);
+    const std::size_t copied = std::min<std::size_t>(length, capacity - 1);
+    std::u16string text(copied, u'\0');
+    std::memcpy(text.data(), block->data() + (at + 1) * 2, copied * 2);
+    output = text.substr(0, text.find(u'\0'));
+    return static_cast<std::uint32_t>(copied);
+  }
+  return 0;
+}
+
+}  // namespace sp

@@ -1,0 +1,75 @@
+#include "messages/show_message.h"
+
+#include "messages/catalogue.h"
+#include "messages/format.h"
+
+namespace sp {
+namespace {
+
+constexpr std::uint32_t kStylePlain = 0x50000;        // MB_TOPMOST | MB_SETFOREGROUND
+constexpr std::uint32_t kStyleError = 0x50010;        // ... | MB_ICONERROR
+constexpr std::uint32_t kStyleInformation = 0x50040;  // ... | MB_ICONINFORMATION
+
+enum class Argument { kNone, kLastError, kProductName };
+
+struct MessageStyle {
+  MessageId id;
+  Argument argument;
+  MessageId caption;
+  std::uint32_t style;
+};
+
+constexpr MessageStyle kMessages[] = {
+    {MessageId::kInstallFailed, Argument::kLastError, MessageId::kCaptionError, kStyleError},
+    {MessageId::kInstallSucceeded, Argument::kProductName, MessageId::kCaptionSuccess,
+     kStyleInformation},
+    {MessageId::kUpToDate, Argument::kProductName, MessageId::kCaptionUnnecessary, kStyleError},
+    {MessageId::kNoTargetProduct, Argument::kNone, MessageId::kCaptionError, kStyleError},
+    {MessageId::kUnsupportedVersion, Argument::kProductName, MessageId::kCaptionError, kStyleError},
+    {MessageId::kIncorrectCommandLine, Argument::kNone, MessageId::kCaptionError, kStyleError},
+    {MessageId::kPatchListRequired, Argument::kNone, MessageId::kCaptionError, kStyleError},
+    {MessageId::kDeploymentWarning, Argument::kNone, MessageId::kCaptionDeployment,
+     kStyleInformation},
+};
+
+const MessageStyle* FindStyle(MessageId id) {
+  for (const auto& entry : kMessages) {
+    if (entry.id == id) {
+      return &entry;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void ShowMessage(Process& process, MessageId id) {
+  if (process.options.quiet) {
+    return;
+  }
+  Platform& os = process.os;
+  // Read first, so that the code shown is the one the failing step left.
+  const std::uint32_t lastError = os.GetLastError();
+
+  std::u16string caption = u"Error";
+  std::u16string text;
+  LoadCatalogString(os, process.module, id, text, kCatalogueCapacity);
+
+  const MessageStyle* entry = FindStyle(id);
+  MessageArgument argument;
+  if (entry != nullptr && entry->argument == Argument::kLastError) {
+    argument = static_cast<std::int32_t>(lastError);
+  } else if (entry != nullptr && entry->argument == Argument::kProductName) {
+    argument = std::u16string_view(process.currentProductName);
+  }
+  const std::u16string shown = FormatMessageText(text, argument);
+
+  std::uint32_t style = kStylePlain;
+  if (entry != nullptr) {
+    LoadCatalogString(os, process.module, entry->caption, caption, kCatalogueCapacity);
+    style = entry->style;
+  }
+  os.MessageBoxW(shown, caption, style);
+}
+
+}  // namespace sp

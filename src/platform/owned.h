@@ -1,0 +1,46 @@
+// Sole ownership of one platform handle: closed exactly once, when the owner goes.
+#pragma once
+
+#include <utility>
+
+#include "platform/platform.h"
+
+namespace sp {
+
+template <typename Handle, auto CloseFn, Handle Invalid>
+class Owned {
+ public:
+  Owned(Platform& os, Handle handle) : os_(&os), handle_(handle) {}
+  Owned(const Owned&) = delete;
+  Owned& operator=(const Owned&) = delete;
+  Owned(Owned&& other) noexcept : os_(other.os_), handle_(std::exchange(other.handle_, Invalid)) {}
+  Owned& operator=(Owned&& other) noexcept {
+    if (this != &other) {
+      Close();
+      os_ = other.os_;
+      handle_ = std::exchange(other.handle_, Invalid);
+    }
+    return *this;
+  }
+  ~Owned() { Close(); }
+
+  Handle get() const { return handle_; }
+  explicit operator bool() const { return handle_ != Invalid; }
+
+  // Closes now, for callers that must see the handle gone before going on.
+  void Close() {
+    if (handle_ != Invalid) {
+      (os_->*CloseFn)(std::exchange(handle_, Invalid));
+    }
+  }
+
+ private:
+  Platform* os_;
+  Handle handle_;
+};
+
+using OwnedFile = Owned<FileHandle, &Platform::CloseHandle, kInvalidFile>;
+using OwnedFind = Owned<FindHandle, &Platform::FindClose, kInvalidFind>;
+using SummaryHandle = Owned<MsiHandle, &Platform::MsiCloseHandle, MsiHandle{}>;
+
+}  // namespace sp

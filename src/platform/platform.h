@@ -1,0 +1,158 @@
+// The seam between the installer's logic and the operating system.
+//
+// Every call the program makes to Windows goes through this interface, one
+// function per platform call, named after it and taking the same arguments and
+// buffer sizes. The Win32 implementation (win32/) does no more than make the
+// call; the unit tests replace it with a double that records each call in order.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace sp {
+
+// Opaque handles. The logic stores and passes them; only the platform looks inside.
+enum class ModuleHandle : std::uintptr_t {};
+enum class ResourceHandle : std::uintptr_t {};
+enum class LoadedResource : std::uintptr_t {};
+enum class FileHandle : std::uintptr_t {};
+enum class FindHandle : std::uintptr_t {};
+enum class MsiHandle : std::uint32_t {};
+
+inline constexpr FileHandle kInvalidFile = FileHandle(~std::uintptr_t{0});
+inline constexpr FindHandle kInvalidFind = FindHandle(~std::uintptr_t{0});
+inline constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
+inline constexpr std::uint32_t kInvalidSetFilePointer = 0xFFFFFFFFu;
+
+// Windows values the logic passes or tests.
+namespace win {
+inline constexpr std::uint32_t kErrorSuccess = 0;
+inline constexpr std::uint32_t kErrorFileNotFound = 2;
+inline constexpr std::uint32_t kErrorAccessDenied = 5;
+inline constexpr std::uint32_t kErrorFileExists = 80;
+inline constexpr std::uint32_t kErrorMoreData = 234;
+inline constexpr std::uint32_t kErrorAlreadyExists = 183;
+inline constexpr std::uint32_t kErrorInstallFailure = 1603;
+
+inline constexpr std::uint32_t kGenericRead = 0x80000000u;
+inline constexpr std::uint32_t kGenericWrite = 0x40000000u;
+inline constexpr std::uint32_t kFileShareRead = 1;
+inline constexpr std::uint32_t kCreateNew = 1;
+inline constexpr std::uint32_t kCreateAlways = 2;
+inline constexpr std::uint32_t kOpenAlways = 4;
+inline constexpr std::uint32_t kFileAttributeNormal = 0x80;
+inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
+inline constexpr std::uint32_t kFileBegin = 0;
+inline constexpr std::uint32_t kFileEnd = 2;
+}  // namespace win
+
+struct TempPathResult {
+  std::uint32_t result = 0;  // what GetTempPathW returned
+  std::u16string path;       // the buffer's text when it fitted, else empty
+};
+
+struct FullPathResult {
+  std::uint32_t result = 0;  // what GetFullPathNameW returned
+  std::u16string path;       // the buffer's text when it fitted, else empty
+};
+
+struct WriteResult {
+  bool ok = false;
+  std::uint32_t written = 0;  // bytes the platform reports as written
+};
+
+struct SummaryOpenResult {
+  std::uint32_t status = 0;
+  MsiHandle handle{};
+};
+
+struct InstallerText {
+  std::uint32_t status = 0;
+  std::u16string text;       // the buffer up to its first null
+  std::uint32_t length = 0;  // the length the call returned through its in/out argument
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // Module resources. Names and types are texts; "#206" names the integer id 206.
+  virtual ResourceHandle FindResourceW(ModuleHandle module, const std::u16string& name,
+                                       const std::u16string& type) = 0;
+  virtual std::uint32_t SizeofResource(ModuleHandle module, ResourceHandle resource) = 0;
+  virtual LoadedResource LoadResource(ModuleHandle module, ResourceHandle resource) = 0;
+  virtual const std::byte* LockResource(LoadedResource loaded) = 0;
+  // The string-table block `block` (id / 16 + 1) in exactly `language`, found, loaded
+  // and locked; none when that language has no such block.
+  virtual std::optional<std::span<const std::byte>> FindStringBlock(ModuleHandle module,
+                                                                    std::uint16_t block,
+                                                                    std::uint16_t language) = 0;
+
+  // Locale, last error and the user interface of the calling thread.
+  virtual std::uint32_t GetThreadLocale() = 0;
+  virtual bool SetThreadLocale(std::uint32_t locale) = 0;
+  virtual std::uint32_t GetUserDefaultLCID() = 0;
+  virtual std::uint32_t GetLastError() = 0;
+  virtual void SetLastError(std::uint32_t code) = 0;
+  virtual int MessageBoxW(const std::u16string& text, const std::u16string& caption,
+                          std::uint32_t style) = 0;
+
+  // Process command line and environment.
+  virtual std::u16string GetCommandLineW() = 0;
+  // CommandLineToArgvW; the array is released with GlobalFree before this returns.
+  virtual std::optional<std::vector<std::u16string>> CommandLineToArgvW(
+      const std::u16string& commandLine) = 0;
+  virtual std::optional<std::u16string> GetEnvironmentVariableW(const std::u16string& name) = 0;
+  // The lock that guards the temporary-name counter.
+  virtual void EnterNameLock() = 0;
+  virtual void LeaveNameLock() = 0;
+
+  // Files and directories. `bufferLength` is the size, in wide characters, of the
+  // buffer the call is given.
+  virtual TempPathResult GetTempPathW(std::uint32_t bufferLength) = 0;
+  virtual FullPathResult GetFullPathNameW(const std::u16string& path,
+                                          std::uint32_t bufferLength) = 0;
+  virtual std::uint32_t GetFileAttributesW(const std::u16string& path) = 0;
+  virtual bool CreateDirectoryW(const std::u16string& path) = 0;
+  // Returns kInvalidFind when nothing matches; otherwise the first entry's attributes.
+  virtual FindHandle FindFirstFileW(const std::u16string& path, std::uint32_t& attributes) = 0;
+  virtual bool FindClose(FindHandle find) = 0;
+  virtual bool DeleteFileW(const std::u16string& path) = 0;
+  // MoveFileExW with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH.
+  virtual bool MoveFileReplaceW(const std::u16string& from, const std::u16string& to) = 0;
+  virtual FileHandle CreateFileW(const std::u16string& path, std::uint32_t access,
+                                 std::uint32_t share, std::uint32_t disposition,
+                                 std::uint32_t attributes) = 0;
+  // Returns the new position, or kInvalidSetFilePointer (with the last error set).
+  virtual std::uint32_t SetFilePointer(FileHandle file, std::int32_t distance,
+                                       std::uint32_t method) = 0;
+  virtual WriteResult WriteFile(FileHandle file, std::span<const std::byte> bytes) = 0;
+  virtual bool SetEndOfFile(FileHandle file) = 0;
+  virtual bool FlushFileBuffers(FileHandle file) = 0;
+  virtual bool CloseHandle(FileHandle file) = 0;
+
+  // Windows Installer.
+  virtual SummaryOpenResult MsiGetSummaryInformationW(const std::u16string& packagePath,
+                                                      std::uint32_t updateCount) = 0;
+  // MsiSummaryInfoGetPropertyW with a text buffer of `bufferLength` characters.
+  virtual InstallerText MsiSummaryInfoGetPropertyW(MsiHandle summary, std::uint32_t property,
+                                                   std::uint32_t bufferLength) = 0;
+  virtual std::uint32_t MsiCloseHandle(MsiHandle handle) = 0;
+  virtual int MsiQueryProductStateW(const std::u16string& productCode) = 0;
+  // MsiGetProductInfoW with a text buffer of `bufferLength` characters.
+  virtual InstallerText MsiGetProductInfoW(const std::u16string& productCode,
+                                           const std::u16string& attribute,
+                                           std::uint32_t bufferLength) = 0;
+  virtual std::uint32_t MsiEnableLogW(std::uint32_t logMode, const std::u16string& logFile,
+                                      std::uint32_t attributes) = 0;
+  virtual std::uint32_t MsiConfigureProductExW(const std::u16string& productCode, int installLevel,
+                                               int installState,
+                                               const std::u16string& commandLine) = 0;
+  virtual int MsiSetInternalUI(int uiLevel) = 0;
+};
+
+}  // namespace sp

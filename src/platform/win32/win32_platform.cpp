@@ -1,0 +1,284 @@
+#include "platform/win32/win32_platform.h"
+
+// clang-format off
+#include <windows.h>
+#include <shellapi.h>
+#include <msi.h>
+#include <msiquery.h>
+// clang-format on
+
+#include <memory>
+
+namespace sp {
+namespace {
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
+
+const wchar_t* W(const std::u16string& text) {
+  return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+std::u16string U(const wchar_t* text) {
+  return std::u16string(reinterpret_cast<const char16_t*>(text));
+}
+
+HMODULE Module(ModuleHandle module) {
+  return reinterpret_cast<HMODULE>(module);
+}
+HANDLE File(FileHandle file) {
+  return reinterpret_cast<HANDLE>(file);
+}
+
+std::optional<std::span<const std::byte>> Load(HMODULE module, HRSRC found) {
+  if (found == nullptr) {
+    return std::nullopt;
+  }
+  const DWORD size = ::SizeofResource(module, found);
+  const HGLOBAL loaded = ::LoadResource(module, found);
+  const void* bytes = loaded != nullptr ? ::LockResource(loaded) : nullptr;
+  if (size == 0 || bytes == nullptr) {
+    return std::nullopt;
+  }
+  return std::span<const std::byte>(static_cast<const std::byte*>(bytes), size);
+}
+
+struct ArgvDeleter {
+  void operator()(LPWSTR* argv) const { ::GlobalFree(argv); }
+};
+
+SRWLOCK nameLock = SRWLOCK_INIT;
+
+}  // namespace
+
+ResourceHandle Win32Platform::FindResourceW(ModuleHandle module, const std::u16string& name,
+                                            const std::u16string& type) {
+  return ResourceHandle(
+      reinterpret_cast<std::uintptr_t>(::FindResourceW(Module(module), W(name), W(type))));
+}
+
+std::uint32_t Win32Platform::SizeofResource(ModuleHandle module, ResourceHandle resource) {
+  return ::SizeofResource(Module(module), reinterpret_cast<HRSRC>(resource));
+}
+
+LoadedResource Win32Platform::LoadResource(ModuleHandle module, ResourceHandle resource) {
+  return LoadedResource(reinterpret_cast<std::uintptr_t>(
+      ::LoadResource(Module(module), reinterpret_cast<HRSRC>(resource))));
+}
+
+const std::byte* Win32Platform::LockResource(LoadedResource loaded) {
+  return static_cast<const std::byte*>(::LockResource(reinterpret_cast<HGLOBAL>(loaded)));
+}
+
+std::optional<std::span<const std::byte>> Win32Platform::FindStringBlock(ModuleHandle module,
+                                                                         std::uint16_t block,
+                                                                         std::uint16_t language) {
+  return Load(Module(module), ::FindResourceExW(Module(module), MAKEINTRESOURCEW(6),
+                                                MAKEINTRESOURCEW(block), language));
+}
+
+std::uint32_t Win32Platform::GetThreadLocale() {
+  return ::GetThreadLocale();
+}
+
+bool Win32Platform::SetThreadLocale(std::uint32_t locale) {
+  return ::SetThreadLocale(locale) != FALSE;
+}
+
+std::uint32_t Win32Platform::GetUserDefaultLCID() {
+  return ::GetUserDefaultLCID();
+}
+
+std::uint32_t Win32Platform::GetLastError() {
+  return ::GetLastError();
+}
+
+void Win32Platform::SetLastError(std::uint32_t code) {
+  ::SetLastError(code);
+}
+
+int Win32Platform::MessageBoxW(const std::u16string& text, const std::u16string& caption,
+                               std::uint32_t style) {
+  return ::MessageBoxW(nullptr, W(text), W(caption), style);
+}
+
+std::u16string Win32Platform::GetCommandLineW() {
+  return U(::GetCommandLineW());
+}
+
+std::optional<std::vector<std::u16string>> Win32Platform::CommandLineToArgvW(
+    const std::u16string& commandLine) {
+  int count = 0;
+  const std::unique_ptr<LPWSTR, ArgvDeleter> argv(::CommandLineToArgvW(W(commandLine), &count));
+  if (!argv) {
+    return std::nullopt;
+  }
+  std::vector<std::u16string> arguments;
+  arguments.reserve(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    arguments.push_back(U(argv.get()[i]));
+  }
+  return arguments;
+}
+
+std::optional<std::u16string> Win32Platform::GetEnvironmentVariableW(const std::u16string& name) {
+  const DWORD needed = ::GetEnvironmentVariableW(W(name), nullptr, 0);
+  if (needed == 0) {
+    return std::nullopt;
+  }
+  std::u16string value(needed, u'\0');
+  const DWORD length =
+      ::GetEnvironmentVariableW(W(name), reinterpret_cast<wchar_t*>(value.data()), needed);
+  if (length >= needed) {
+    return std::nullopt;  // changed between the two calls
+  }
+  value.resize(length);
+  return value;
+}
+
+void Win32Platform::EnterNameLock() {
+  ::AcquireSRWLockExclusive(&nameLock);
+}
+
+void Win32Platform::LeaveNameLock() {
+  ::ReleaseSRWLockExclusive(&nameLock);
+}
+
+TempPathResult Win32Platform::GetTempPathW(std::uint32_t bufferLength) {
+  std::u16string buffer(bufferLength, u'\0');
+  const DWORD result = ::GetTempPathW(bufferLength, reinterpret_cast<wchar_t*>(buffer.data()));
+  if (result == 0 || result >= bufferLength) {
+    return TempPathResult{result, u""};
+  }
+  buffer.resize(result);
+  return TempPathResult{result, buffer};
+}
+
+FullPathResult Win32Platform::GetFullPathNameW(const std::u16string& path,
+                                               std::uint32_t bufferLength) {
+  std::u16string buffer(bufferLength, u'\0');
+  const DWORD result =
+      ::GetFullPathNameW(W(path), bufferLength, reinterpret_cast<wchar_t*>(buffer.data()), nullptr);
+  if (result == 0 || result >= bufferLength) {
+    return FullPathResult{result, u""};
+  }
+  buffer.resize(result);
+  return FullPathResult{result, buffer};
+}
+
+std::uint32_t Win32Platform::GetFileAttributesW(const std::u16string& path) {
+  return ::GetFileAttributesW(W(path));
+}
+
+bool Win32Platform::CreateDirectoryW(const std::u16string& path) {
+  return ::CreateDirectoryW(W(path), nullptr) != FALSE;
+}
+
+FindHandle Win32Platform::FindFirstFileW(const std::u16string& path, std::uint32_t& attributes) {
+  WIN32_FIND_DATAW found{};
+  const HANDLE find = ::FindFirstFileW(W(path), &found);
+  if (find == INVALID_HANDLE_VALUE) {
+    return kInvalidFind;
+  }
+  attributes = found.dwFileAttributes;
+  return FindHandle(reinterpret_cast<std::uintptr_t>(find));
+}
+
+bool Win32Platform::FindClose(FindHandle find) {
+  return ::FindClose(reinterpret_cast<HANDLE>(find)) != FALSE;
+}
+
+bool Win32Platform::DeleteFileW(const std::u16string& path) {
+  return ::DeleteFileW(W(path)) != FALSE;
+}
+
+bool Win32Platform::MoveFileReplaceW(const std::u16string& from, const std::u16string& to) {
+  return ::MoveFileExW(W(from), W(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+FileHandle Win32Platform::CreateFileW(const std::u16string& path, std::uint32_t access,
+                                      std::uint32_t share, std::uint32_t disposition,
+                                      std::uint32_t attributes) {
+  const HANDLE file =
+      ::CreateFileW(W(path), access, share, nullptr, disposition, attributes, nullptr);
+  return FileHandle(reinterpret_cast<std::uintptr_t>(file));
+}
+
+std::uint32_t Win32Platform::SetFilePointer(FileHandle file, std::int32_t distance,
+                                            std::uint32_t method) {
+  return ::SetFilePointer(File(file), distance, nullptr, method);
+}
+
+WriteResult Win32Platform::WriteFile(FileHandle file, std::span<const std::byte> bytes) {
+  DWORD written = 0;
+  const BOOL ok =
+      ::WriteFile(File(file), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  return WriteResult{ok != FALSE, written};
+}
+
+bool Win32Platform::SetEndOfFile(FileHandle file) {
+  return ::SetEndOfFile(File(file)) != FALSE;
+}
+
+bool Win32Platform::FlushFileBuffers(FileHandle file) {
+  return ::FlushFileBuffers(File(file)) != FALSE;
+}
+
+bool Win32Platform::CloseHandle(FileHandle file) {
+  return ::CloseHandle(File(file)) != FALSE;
+}
+
+SummaryOpenResult Win32Platform::MsiGetSummaryInformationW(const std::u16string& packagePath,
+                                                           std::uint32_t updateCount) {
+  MSIHANDLE summary = 0;
+  const UINT status = ::MsiGetSummaryInformationW(0, W(packagePath), updateCount, &summary);
+  return SummaryOpenResult{status, MsiHandle(summary)};
+}
+
+InstallerText Win32Platform::MsiSummaryInfoGetPropertyW(MsiHandle summary, std::uint32_t property,
+                                                        std::uint32_t bufferLength) {
+  std::u16string buffer(bufferLength, u'\0');
+  DWORD length = bufferLength;
+  UINT type = 0;
+  INT number = 0;
+  FILETIME time{};
+  const UINT status =
+      ::MsiSummaryInfoGetPropertyW(static_cast<MSIHANDLE>(summary), property, &type, &number, &time,
+                                   reinterpret_cast<wchar_t*>(buffer.data()), &length);
+  return InstallerText{status, buffer.substr(0, buffer.find(u'\0')), length};
+}
+
+std::uint32_t Win32Platform::MsiCloseHandle(MsiHandle handle) {
+  return ::MsiCloseHandle(static_cast<MSIHANDLE>(handle));
+}
+
+int Win32Platform::MsiQueryProductStateW(const std::u16string& productCode) {
+  return ::MsiQueryProductStateW(W(productCode));
+}
+
+InstallerText Win32Platform::MsiGetProductInfoW(const std::u16string& productCode,
+                                                const std::u16string& attribute,
+                                                std::uint32_t bufferLength) {
+  std::u16string buffer(bufferLength, u'\0');
+  DWORD length = bufferLength;
+  const UINT status = ::MsiGetProductInfoW(W(productCode), W(attribute),
+                                           reinterpret_cast<wchar_t*>(buffer.data()), &length);
+  return InstallerText{status, buffer.substr(0, buffer.find(u'\0')), length};
+}
+
+std::uint32_t Win32Platform::MsiEnableLogW(std::uint32_t logMode, const std::u16string& logFile,
+                                           std::uint32_t attributes) {
+  return ::MsiEnableLogW(logMode, logFile.empty() ? nullptr : W(logFile), attributes);
+}
+
+std::uint32_t Win32Platform::MsiConfigureProductExW(const std::u16string& productCode,
+                                                    int installLevel, int installState,
+                                                    const std::u16string& commandLine) {
+  return ::MsiConfigureProductExW(W(productCode), installLevel,
+                                  static_cast<INSTALLSTATE>(installState), W(commandLine));
+}
+
+int Win32Platform::MsiSetInternalUI(int uiLevel) {
+  return ::MsiSetInternalUI(static_cast<INSTALLUILEVEL>(uiLevel), nullptr);
+}
+
+}  // namespace sp

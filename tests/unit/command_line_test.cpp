@@ -1,0 +1,105 @@
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include "app/service_pack_main.h"
+#include "recording_platform.h"
+
+namespace sp {
+namespace {
+
+using test::RecordingPlatform;
+
+struct OptionCase {
+  const char* commandLine;
+  bool install;
+  bool quiet;
+  bool extract;
+  const char* extractionPath;
+  bool patchList;
+  const char* patchListPath;
+  bool list;
+};
+
+class ParseCommandLineTest : public testing::TestWithParam<OptionCase> {};
+
+TEST_P(ParseCommandLineTest, FillsRunOptions) {
+  const OptionCase& c = GetParam();
+  RecordingPlatform os;
+  os.processCommandLine = test::Utf16(c.commandLine);
+  Process process(os);
+
+  EXPECT_TRUE(ParseCommandLine(process));
+
+  const RunOptions& o = process.options;
+  EXPECT_EQ(o.install, c.install);
+  EXPECT_EQ(o.quiet, c.quiet);
+  EXPECT_EQ(o.extract, c.extract);
+  EXPECT_EQ(test::Utf8(o.extractionPath), c.extractionPath);
+  EXPECT_EQ(o.patchList, c.patchList);
+  EXPECT_EQ(test::Utf8(o.patchListPath), c.patchListPath);
+  EXPECT_EQ(o.list, c.list);
+  EXPECT_EQ(os.log,
+            (std::vector<std::string>{"GetCommandLineW()",
+                                      "CommandLineToArgvW(" + std::string(c.commandLine) + ")"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, ParseCommandLineTest,
+    testing::Values(
+        // install, quiet, extract, path, patch list, path, list
+        OptionCase{"sp.exe", true, false, false, "", false, "", false},
+        OptionCase{"sp.exe /q", true, true, false, "", false, "", false},
+        OptionCase{"sp.exe /e", false, false, true, "", false, "", false},
+        OptionCase{"sp.exe /e C:\\out.msp", false, false, true, "C:\\out.msp", false, "", false},
+        // The token after "/e" is its path, whatever it looks like.
+        OptionCase{"sp.exe /e /q", false, false, true, "/q", false, "", false},
+        OptionCase{"sp.exe /e a.msp /p list.txt", false, false, true, "a.msp", true, "list.txt",
+                   false},
+        OptionCase{"sp.exe /p", false, false, false, "", true, "", false},
+        OptionCase{"sp.exe /p /i", false, false, false, "", true, "/i", false},
+        // "/i" ends the walk: nothing after it is looked at.
+        OptionCase{"sp.exe /i /e x", false, false, false, "", false, "", true},
+        OptionCase{"sp.exe /q /i", false, true, false, "", false, "", true},
+        OptionCase{"sp.exe /i /q", false, false, false, "", false, "", true},
+        OptionCase{"sp.exe /Q /E X.msp /P L.txt", false, true, true, "X.msp", true, "L.txt", false},
+        OptionCase{"sp.exe /I", false, false, false, "", false, "", true},
+        // Unrecognised tokens are skipped one by one, also a path behind them.
+        OptionCase{"sp.exe junk C:\\path /q", true, true, false, "", false, "", false},
+        OptionCase{"sp.exe /qx -q \\q q /quiet", true, false, false, "", false, "", false},
+        // A later option replaces the path of an earlier one.
+        OptionCase{"sp.exe /e first /e second", false, false, true, "second", false, "", false},
+        OptionCase{"sp.exe /e \"C:\\My Files\\sp.msp\"", false, false, true, "C:\\My Files\\sp.msp",
+                   false, "", false}));
+
+TEST(ParseCommandLine, SplitFailureSeesNoOption) {
+  RecordingPlatform os;
+  os.processCommandLine = u"sp.exe /e x";
+  os.splitFails = true;
+  Process process(os);
+  process.options.quiet = true;
+  process.options.extractionPath = u"stale";
+
+  EXPECT_TRUE(ParseCommandLine(process));
+
+  EXPECT_TRUE(process.options.install);
+  EXPECT_FALSE(process.options.quiet);
+  EXPECT_FALSE(process.options.extract);
+  EXPECT_TRUE(process.options.extractionPath.empty());
+}
+
+TEST(ServicePackMain, StoresTheInstanceAndEmptiesTheTargetList) {
+  RecordingPlatform os;
+  os.module = ModuleHandle(0x10000000);
+  os.processCommandLine = u"sp.exe /q /i";
+  Process process(os);
+  process.targetProducts.push_back(std::make_unique<ProductRecord>());
+
+  ServicePackMain(process, os.module);
+
+  EXPECT_EQ(process.module, os.module);
+  EXPECT_TRUE(process.targetProducts.empty());
+}
+
+}  // namespace
+}  // namespace sp

@@ -1,0 +1,128 @@
+#include "messages/show_message.h"
+
+#include <gtest/gtest.h>
+
+#include "recording_platform.h"
+
+namespace sp {
+namespace {
+
+using test::RecordingPlatform;
+
+class ShowMessageTest : public testing::Test {
+ protected:
+  ShowMessageTest() : process(os) {
+    process.module = os.module;
+    os.AddCatalogue(1033, {{300, u"Failed.\n\n Error Code: %d"},
+                           {301, u"Installed; %s has been updated."},
+                           {302, u"Close these: %s"},
+                           {306, u"%s is up-to-date"},
+                           {307, u"No Corvane product.\nCheck."},
+                           {308, u"Not for this version of %s."},
+                           {309, u"Bad command line."},
+                           {310, u"Supply a patch list."},
+                           {311, u"Installation Error"},
+                           {312, u"Installation Successful"},
+                           {313, u"Installation Unnecessary"},
+                           {314, u"Deployment Warning"},
+                           {315, u"Merge, do not append."}});
+    os.lastError = 1603;
+    process.currentProductName = u"Corvane Studio";
+  }
+
+  RecordingPlatform os;
+  Process process;
+};
+
+struct MessageCase {
+  std::uint32_t id;
+  const char* text;
+  const char* caption;
+  std::uint32_t style;
+};
+
+class ShowMessageTableTest : public ShowMessageTest,
+                             public testing::WithParamInterface<MessageCase> {};
+
+TEST_P(ShowMessageTableTest, ShowsTextCaptionAndStyle) {
+  const MessageCase& c = GetParam();
+  ShowMessage(process, MessageId(c.id));
+
+  ASSERT_EQ(os.boxes.size(), 1u);
+  EXPECT_EQ(os.boxes[0].text, c.text);
+  EXPECT_EQ(os.boxes[0].caption, c.caption);
+  EXPECT_EQ(os.boxes[0].style, c.style);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, ShowMessageTableTest,
+    testing::Values(
+        MessageCase{300, "Failed.\n\n Error Code: 1603", "Installation Error", 0x50010},
+        MessageCase{301, "Installed; Corvane Studio has been updated.", "Installation Successful",
+                    0x50040},
+        MessageCase{306, "Corvane Studio is up-to-date", "Installation Unnecessary", 0x50010},
+        MessageCase{307, "No Corvane product.\nCheck.", "Installation Error", 0x50010},
+        MessageCase{308, "Not for this version of Corvane Studio.", "Installation Error", 0x50010},
+        MessageCase{309, "Bad command line.", "Installation Error", 0x50010},
+        MessageCase{310, "Supply a patch list.", "Installation Error", 0x50010},
+        MessageCase{315, "Merge, do not append.", "Deployment Warning", 0x50040},
+        // Outside the table: no argument, the "Error" caption, the plain style.
+        MessageCase{302, "Close these: %s", "Error", 0x50000},
+        MessageCase{999, "", "Error", 0x50000}));
+
+TEST_F(ShowMessageTest, ReadsTheLastErrorBeforeAnythingElse) {
+  ShowMessage(process, MessageId::kInstallFailed);
+
+  EXPECT_EQ(os.log, (std::vector<std::string>{
+                        "GetLastError()",
+                        "GetThreadLocale()",
+                        "FindStringBlock(0x400000, 19, 1033)",
+                        "GetThreadLocale()",
+                        "FindStringBlock(0x400000, 20, 1033)",
+                        "MessageBoxW(Failed.\n\n Error Code: 1603, Installation Error, 0x50010)",
+                    }));
+}
+
+TEST_F(ShowMessageTest, QuietShowsNothingAndLeavesTheLastError) {
+  process.options.quiet = true;
+  for (std::uint32_t id : {300u, 301u, 306u, 307u, 308u, 309u, 310u, 315u}) {
+    ShowMessage(process, MessageId(id));
+  }
+  EXPECT_TRUE(os.log.empty());
+  EXPECT_EQ(os.lastError, 1603u);
+}
+
+TEST_F(ShowMessageTest, EmptyProductNameLeavesTheGap) {
+  process.currentProductName.clear();
+  ShowMessage(process, MessageId::kInstallSucceeded);
+  EXPECT_EQ(os.boxes.at(0).text, "Installed;  has been updated.");
+}
+
+TEST_F(ShowMessageTest, LongTextIsCutTo255Characters) {
+  os.AddCatalogue(1033, {{309, std::u16string(200, u'a') + std::u16string(100, u'b')}});
+  ShowMessage(process, MessageId::kIncorrectCommandLine);
+  EXPECT_EQ(os.boxes.at(0).text, std::string(200, 'a') + std::string(55, 'b'));
+}
+
+TEST_F(ShowMessageTest, LongProductNameIsShownWhole) {
+  process.currentProductName = std::u16string(1023, u'n');
+  ShowMessage(process, MessageId::kUnsupportedVersion);
+  EXPECT_EQ(os.boxes.at(0).text, "Not for this version of " + std::string(1023, 'n') + ".");
+}
+
+TEST_F(ShowMessageTest, SpeaksTheThreadsLanguage) {
+  os.AddCatalogue(1031, {{301, u"%s wurde aktualisiert."}, {312, u"Installation erfolgreich"}});
+  os.threadLocale = 1031;
+  ShowMessage(process, MessageId::kInstallSucceeded);
+  EXPECT_EQ(os.boxes.at(0).text, "Corvane Studio wurde aktualisiert.");
+  EXPECT_EQ(os.boxes.at(0).caption, "Installation erfolgreich");
+}
+
+TEST_F(ShowMessageTest, MissingCaptionGivesAnEmptyCaption) {
+  os.strings[1033].erase(311);
+  ShowMessage(process, MessageId::kNoTargetProduct);
+  EXPECT_EQ(os.boxes.at(0).caption, "");
+}
+
+}  // namespace
+}  // namespace sp

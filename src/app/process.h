@@ -37,4 +37,11 @@ struct Process {
   TargetProductList targetProducts;
 };
 
+// The code a failed step reports: the thread's last error, or 1603 (a fatal
+// error during installation) when the step left none.
+inline std::uint32_t FailureCode(Platform& os) {
+  const std::uint32_t error = os.GetLastError();
+  return error != win::kErrorSuccess ? error : win::kErrorInstallFailure;
+}
+
 }  // namespace sp

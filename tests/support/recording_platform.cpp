@@ -327,9 +327,9 @@ void RecordingPlatform::LeaveNameLock() {
 
 TempPathResult RecordingPlatform::GetTempPathW(std::uint32_t bufferLength) {
   Record("GetTempPathW(" + N(bufferLength) + ")");
-  const std::uint32_t result =
-      tempPathResult != 0 ? tempPathResult : static_cast<std::uint32_t>(tempPath.size());
-  if (tempPath.empty() && tempPathResult == 0) {
+  const auto result = static_cast<std::uint32_t>(tempPath.size());
+  if (tempPath.empty()) {
+    lastError = kErrorPathNotFound;
     return TempPathResult{0, u""};
   }
   if (result >= bufferLength) {
@@ -353,6 +353,10 @@ std::uint32_t RecordingPlatform::GetFileAttributesW(const std::u16string& path) 
   Record("GetFileAttributesW(" + S(path) + ")");
   if (const auto refused = attributeErrors.find(path); refused != attributeErrors.end()) {
     lastError = refused->second;
+    return kInvalidFileAttributes;
+  }
+  if (!deniedPrefix.empty() && path.compare(0, deniedPrefix.size(), deniedPrefix) == 0) {
+    lastError = win::kErrorAccessDenied;
     return kInvalidFileAttributes;
   }
   std::u16string key = path;

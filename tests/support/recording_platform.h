@@ -32,6 +32,7 @@ struct FakeResource {
 struct FakeFile {
   bool directory = false;
   std::vector<std::byte> data;
+  bool operator==(const FakeFile&) const = default;
 };
 
 struct FakeProduct {
@@ -56,12 +57,12 @@ class RecordingPlatform : public Platform {
   bool splitFails = false;
   std::map<std::u16string, std::u16string> environment;
 
-  std::uint32_t tempPathResult = 0;  // 0: the length of tempPath; set to force an answer
   std::u16string tempPath = u"C:\\T\\";
   std::u16string currentDirectory = u"C:\\W";
   std::map<std::u16string, FakeFile> files;                 // full path -> entry
   std::map<std::u16string, std::uint32_t> attributeErrors;  // GetFileAttributesW refused
-  std::map<std::u16string, std::uint32_t> openErrors;       // CreateFileW refused
+  std::u16string deniedPrefix;  // GetFileAttributesW refuses every path starting with it
+  std::map<std::u16string, std::uint32_t> openErrors;  // CreateFileW refused
   std::set<std::u16string> failingCreateDirectory;
   std::set<std::u16string> failingMoves;
   std::uint64_t diskSpace = ~std::uint64_t{0};  // bytes the disk still takes

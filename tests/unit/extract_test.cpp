@@ -1,0 +1,186 @@
+#include "payload/extract.h"
+
+#include <gtest/gtest.h>
+
+#include "fixtures.h"
+
+namespace sp {
+namespace {
+
+using test::Machine;
+using test::Utf8;
+
+const std::string kPackage(test::kPackageBytes, sizeof test::kPackageBytes - 1);
+
+class ExtractTest : public testing::Test {
+ protected:
+  bool Extract(std::u16string& path) { return ExtractPatchPackage(m.process, path, u"IDR_MSP_TB"); }
+
+  Machine m;
+};
+
+TEST_F(ExtractTest, EmptyPathWritesANewTemporaryFile) {
+  std::u16string path;
+  ASSERT_TRUE(Extract(path));
+
+  EXPECT_EQ(Utf8(path), "C:\\T\\MSP2");
+  EXPECT_EQ(m.os.FileText(u"C:\\T\\MSP2"), kPackage);
+  EXPECT_EQ(m.os.Calls({"GetTempPathW", "FindResourceW", "SizeofResource", "LoadResource",
+                        "LockResource", "CreateFileW", "WriteFile", "CloseHandle"}),
+            (std::vector<std::string>{
+                "GetTempPathW(1024)",
+                "FindResourceW(0x400000, IDR_MSP_TB, MSP)",
+                "SizeofResource(1)",
+                "LoadResource(1)",
+                "LockResource(1)",
+                "CreateFileW(C:\\T\\MSP2, 0x40000000, 0, 1, 0x80)",
+                "WriteFile(0x100, " + std::to_string(kPackage.size()) + ")",
+                "CloseHandle(0x100)",
+            }));
+  EXPECT_EQ(m.os.openHandles(), 0);
+}
+
+TEST_F(ExtractTest, TwoExtractionsTakeRisingNumbers) {
+  std::u16string first, second;
+  ASSERT_TRUE(Extract(first));
+  ASSERT_TRUE(Extract(second));
+  EXPECT_EQ(Utf8(first), "C:\\T\\MSP2");
+  EXPECT_EQ(Utf8(second), "C:\\T\\MSP3");
+}
+
+TEST_F(ExtractTest, ANameTakenBeforeTheCreateIsReplacedByTheNext) {
+  // Another process creates MSP2 between the test of the name and the create.
+  m.os.openErrors[u"C:\\T\\MSP2"] = win::kErrorFileExists;
+  std::u16string path;
+  ASSERT_TRUE(Extract(path));
+  EXPECT_EQ(Utf8(path), "C:\\T\\MSP3");
+  EXPECT_EQ(m.os.FileText(u"C:\\T\\MSP3"), kPackage);
+}
+
+TEST_F(ExtractTest, GivesUpWhenEveryNewNameIsTaken) {
+  for (int n = 2; n < 40; ++n) {
+    m.os.openErrors[u"C:\\T\\MSP" + test::Utf16(std::to_string(n))] = win::kErrorFileExists;
+  }
+  std::u16string path;
+  EXPECT_FALSE(Extract(path));
+  EXPECT_EQ(m.os.Calls({"CreateFileW"}).size(), 16u);
+  EXPECT_EQ(m.os.lastError, win::kErrorFileExists);
+}
+
+struct FailureCase {
+  const char* description;
+  std::function<void(test::RecordingPlatform&)> arrange;
+  const char* pathAfter;
+  std::uint32_t lastError;
+};
+
+class ExtractFailureTest : public ExtractTest, public testing::WithParamInterface<FailureCase> {};
+
+TEST_P(ExtractFailureTest, FailsWithoutLeavingAFile) {
+  GetParam().arrange(m.os);
+  const auto filesBefore = m.os.files;
+  std::u16string path;
+
+  EXPECT_FALSE(Extract(path));
+
+  EXPECT_EQ(Utf8(path), GetParam().pathAfter);
+  EXPECT_EQ(m.os.files, filesBefore);
+  EXPECT_EQ(m.os.lastError, GetParam().lastError);
+  EXPECT_EQ(m.os.openHandles(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, ExtractFailureTest,
+    testing::Values(
+        FailureCase{"no temp path", [](auto& os) { os.tempPath.clear(); }, "", 3},
+        FailureCase{"temp path too long",
+                    [](auto& os) { os.tempPath = std::u16string(1100, u'x'); }, "", 0},
+        FailureCase{"no free name", [](auto& os) { os.deniedPrefix = u"C:\\T\\MSP"; }, "", 5},
+        FailureCase{"resource missing", [](auto& os) { os.resources.clear(); }, "C:\\T\\MSP2",
+                    1814},
+        FailureCase{"resource empty", [](auto& os) { os.resources.begin()->second.bytes.clear(); },
+                    "C:\\T\\MSP2", 0},
+        FailureCase{"resource not loadable",
+                    [](auto& os) { os.resources.begin()->second.loadFails = true; }, "C:\\T\\MSP2",
+                    1812},
+        FailureCase{"resource not lockable",
+                    [](auto& os) { os.resources.begin()->second.lockFails = true; }, "C:\\T\\MSP2",
+                    0},
+        FailureCase{"create refused", [](auto& os) { os.openErrors[u"C:\\T\\MSP2"] = 5; },
+                    "C:\\T\\MSP2", 5},
+        FailureCase{"disk full part-way", [](auto& os) { os.diskSpace = 5; }, "C:\\T\\MSP2", 112},
+        FailureCase{"short write reported as success", [](auto& os) { os.partialWrites[1] = 3; },
+                    "C:\\T\\MSP2", 0}),
+    test::DescriptionName());
+
+TEST_F(ExtractTest, CallersPathIsReplacedWholeAndTheCounterStays) {
+  m.os.files[u"C:\\out\\sp.msp"] = {false, test::Bytes(std::string(500, 'o'))};
+  m.os.files[u"C:\\out"] = {true, {}};
+  std::u16string path = u"C:\\out\\sp.msp";
+
+  ASSERT_TRUE(Extract(path));
+
+  EXPECT_EQ(Utf8(path), "C:\\out\\sp.msp");
+  EXPECT_EQ(m.os.FileText(u"C:\\out\\sp.msp"), kPackage);
+  EXPECT_FALSE(m.os.Exists(u"C:\\out\\sp.msp.partial"));
+  EXPECT_EQ(m.process.temporaryNames.counter, 1u);
+  EXPECT_EQ(m.os.Calls({"CreateFileW", "WriteFile", "Flush", "CloseHandle", "MoveFile"}),
+            (std::vector<std::string>{
+                "CreateFileW(C:\\out\\sp.msp.partial, 0x40000000, 0, 1, 0x80)",
+                "WriteFile(0x100, " + std::to_string(kPackage.size()) + ")",
+                "FlushFileBuffers(0x100)",
+                "CloseHandle(0x100)",
+                "MoveFileReplaceW(C:\\out\\sp.msp.partial, C:\\out\\sp.msp)",
+            }));
+}
+
+TEST_F(ExtractTest, StagingNameOfTheUserIsLeftAlone) {
+  m.os.files[u"C:\\sp.msp.partial"] = {false, test::Bytes("mine")};
+  std::u16string path = u"C:\\sp.msp";
+  ASSERT_TRUE(Extract(path));
+  EXPECT_EQ(m.os.FileText(u"C:\\sp.msp.partial"), "mine");
+  EXPECT_FALSE(m.os.Exists(u"C:\\sp.msp.partial2"));
+  EXPECT_EQ(m.os.FileText(u"C:\\sp.msp"), kPackage);
+}
+
+struct CallersPathFailure {
+  const char* description;
+  std::function<void(test::RecordingPlatform&)> arrange;
+  std::uint32_t lastError;
+};
+
+class CallersPathFailureTest : public ExtractTest,
+                               public testing::WithParamInterface<CallersPathFailure> {};
+
+TEST_P(CallersPathFailureTest, KeepsWhatWasThere) {
+  m.os.files[u"C:\\out"] = {true, {}};
+  m.os.files[u"C:\\out\\sp.msp"] = {false, test::Bytes("previous")};
+  GetParam().arrange(m.os);
+  const auto filesBefore = m.os.files;
+  std::u16string path = u"C:\\out\\sp.msp";
+
+  EXPECT_FALSE(Extract(path));
+
+  EXPECT_EQ(m.os.files, filesBefore);
+  EXPECT_EQ(m.os.lastError, GetParam().lastError);
+  EXPECT_EQ(m.os.openHandles(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, CallersPathFailureTest,
+    testing::Values(
+        CallersPathFailure{"disk full", [](auto& os) { os.diskSpace = 4; }, 112},
+        CallersPathFailure{"write refused", [](auto& os) { os.failingWrites[1] = 33; }, 33},
+        CallersPathFailure{"target in use",
+                           [](auto& os) { os.failingMoves.insert(u"C:\\out\\sp.msp"); }, 5},
+        CallersPathFailure{"folder missing", [](auto& os) { os.files.erase(u"C:\\out"); }, 3},
+        CallersPathFailure{"target is a folder",
+                           [](auto& os) {
+                             os.files[u"C:\\out\\sp.msp"] = {true, {}};
+                           },
+                           5},
+        CallersPathFailure{"resource missing", [](auto& os) { os.resources.clear(); }, 1814}),
+    test::DescriptionName());
+
+}  // namespace
+}  // namespace sp

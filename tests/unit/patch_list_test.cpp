@@ -1,0 +1,174 @@
+#include "payload/patch_list.h"
+
+#include <gtest/gtest.h>
+
+#include "fixtures.h"
+
+namespace sp {
+namespace {
+
+using test::Machine;
+
+const std::string kRecord206 = std::string("*****\r\n") + test::kNote206 + "\r\n";
+const std::string kNote207 = "PatchSuffix=SP2";
+const std::string kRecord207 = "*****\r\n" + kNote207 + "\r\n";
+
+class PatchListTest : public testing::Test {
+ protected:
+  std::uint32_t Write(std::u16string path = u"C:\\list.txt") {
+    return WritePatchList(m.process, path);
+  }
+  std::vector<std::string> Texts() const {
+    std::vector<std::string> texts;
+    for (const auto& box : m.os.boxes) {
+      texts.push_back(box.text);
+    }
+    return texts;
+  }
+
+  Machine m;
+};
+
+TEST_F(PatchListTest, AppendsOneRecordPerNoteBehindWhatIsThere) {
+  m.os.AddResource(u"TXT", u"#207", kNote207);
+  m.os.files[u"C:\\list.txt"] = {false, test::Bytes("old line without break")};
+
+  EXPECT_EQ(Write(), 0u);
+
+  EXPECT_EQ(m.os.FileText(u"C:\\list.txt"), "old line without break" + kRecord206 + kRecord207);
+  EXPECT_TRUE(m.os.boxes.empty());
+  EXPECT_EQ(
+      m.os.Calls({"CreateFileW", "SetFilePointer", "FindResourceW", "WriteFile", "CloseHandle"}),
+      (std::vector<std::string>{
+          "CreateFileW(C:\\list.txt, 0xc0000000, 1, 4, 0x80)",
+          "SetFilePointer(0x100, 0, 2)",
+          "FindResourceW(0x400000, #206, TXT)",
+          "WriteFile(0x100, 7)",
+          "WriteFile(0x100, " + std::to_string(sizeof test::kNote206 - 1) + ")",
+          "WriteFile(0x100, 2)",
+          "FindResourceW(0x400000, #207, TXT)",
+          "WriteFile(0x100, 7)",
+          "WriteFile(0x100, 15)",
+          "WriteFile(0x100, 2)",
+          "FindResourceW(0x400000, #208, TXT)",
+          "CloseHandle(0x100)",
+      }));
+}
+
+TEST_F(PatchListTest, TwoRunsGiveTwoIdenticalRecords) {
+  Write();
+  Write();
+  EXPECT_EQ(m.os.FileText(u"C:\\list.txt"), kRecord206 + kRecord206);
+}
+
+TEST_F(PatchListTest, EmptyPathMeansPatchlistTxtInTheCurrentDirectory) {
+  std::u16string path;
+  EXPECT_EQ(WritePatchList(m.process, path), 0u);
+  EXPECT_EQ(test::Utf8(path), "patchlist.txt");
+  EXPECT_EQ(m.os.FileText(u"patchlist.txt"), kRecord206);
+}
+
+TEST_F(PatchListTest, ANoteBehindAGapIsNeverReached) {
+  m.os.AddResource(u"TXT", u"#208", "Late=1");
+  EXPECT_EQ(Write(), 0u);
+  EXPECT_EQ(m.os.FileText(u"C:\\list.txt"), kRecord206);
+}
+
+TEST_F(PatchListTest, QuietWritesTheSameBytesAndShowsNothing) {
+  m.process.options.quiet = true;
+  EXPECT_EQ(Write(), 0u);
+  EXPECT_EQ(m.os.FileText(u"C:\\list.txt"), kRecord206);
+  m.os.resources.clear();
+  EXPECT_EQ(Write(u"C:\\other.txt"), 1814u);
+  EXPECT_TRUE(m.os.boxes.empty());
+}
+
+TEST_F(PatchListTest, FileInUseShows310AndChangesNothing) {
+  m.os.files[u"C:\\list.txt"] = {false, test::Bytes("kept")};
+  m.os.openErrors[u"C:\\list.txt"] = 32;  // ERROR_SHARING_VIOLATION
+
+  EXPECT_EQ(Write(), 32u);
+
+  EXPECT_EQ(Texts(), std::vector<std::string>{"Supply a patch list."});
+  EXPECT_EQ(m.os.FileText(u"C:\\list.txt"), "kept");
+  EXPECT_TRUE(m.os.Calls({"FindResourceW", "WriteFile"}).empty());
+}
+
+TEST_F(PatchListTest, NoNoteAtAllShows310AndLeavesAnEmptyFile) {
+  m.os.resources.erase({u"TXT", u"#206"});
+  EXPECT_EQ(Write(), 1814u);
+  EXPECT_EQ(Texts(), std::vector<std::string>{"Supply a patch list."});
+  EXPECT_TRUE(m.os.Exists(u"C:\\list.txt"));
+  EXPECT_EQ(m.os.FileText(u"C:\\list.txt"), "");
+  EXPECT_EQ(m.os.openHandles(), 0);
+}
+
+struct UnusableNote {
+  const char* description;
+  std::function<void(test::FakeResource&)> spoil;
+  std::uint32_t exitCode;
+};
+
+class UnusableNoteTest : public PatchListTest, public testing::WithParamInterface<UnusableNote> {};
+
+TEST_P(UnusableNoteTest, Shows300AndKeepsTheRecordsBefore) {
+  m.os.AddResource(u"TXT", u"#207", kNote207);
+  m.os.AddResource(u"TXT", u"#208", "Later=1");
+  GetParam().spoil(m.os.resources[{u"TXT", u"#207"}]);
+
+  EXPECT_EQ(Write(), GetParam().exitCode);
+
+  EXPECT_EQ(m.os.FileText(u"C:\\list.txt"), kRecord206);
+  ASSERT_EQ(m.os.boxes.size(), 1u);
+  EXPECT_EQ(m.os.boxes[0].text, "Failed.\n\n Error Code: " + std::to_string(GetParam().exitCode));
+  EXPECT_TRUE(m.os.Calls({"FindResourceW(0x400000, #208"}).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Notes, UnusableNoteTest,
+    testing::Values(UnusableNote{"size 0", [](auto& r) { r.bytes.clear(); }, 1603},
+                    UnusableNote{"not loadable", [](auto& r) { r.loadFails = true; }, 1812},
+                    UnusableNote{"not lockable", [](auto& r) { r.lockFails = true; }, 1603}),
+    test::DescriptionName());
+
+struct WriteFault {
+  const char* description;
+  int failingCall;  // which WriteFile call of the run fails
+  bool partial;     // the call reports success but writes less
+  std::uint32_t error;
+};
+
+class WriteFaultTest : public PatchListTest, public testing::WithParamInterface<WriteFault> {};
+
+TEST_P(WriteFaultTest, CutsThePartialRecordAwayAndStops) {
+  m.os.AddResource(u"TXT", u"#207", kNote207);
+  m.os.files[u"C:\\list.txt"] = {false, test::Bytes("before\r\n")};
+  const WriteFault& fault = GetParam();
+  if (fault.partial) {
+    m.os.partialWrites[fault.failingCall] = 1;
+  } else {
+    m.os.failingWrites[fault.failingCall] = fault.error;
+  }
+
+  EXPECT_EQ(Write(), fault.error);
+
+  // Records complete before the fault stay; nothing of the failed one does.
+  const std::string kept = fault.failingCall > 3 ? kRecord206 : "";
+  EXPECT_EQ(m.os.FileText(u"C:\\list.txt"), "before\r\n" + kept);
+  ASSERT_EQ(m.os.boxes.size(), 1u);
+  EXPECT_EQ(m.os.boxes[0].text, "Failed.\n\n Error Code: " + std::to_string(fault.error));
+  EXPECT_EQ(m.os.Calls({"WriteFile"}).size(), static_cast<std::size_t>(fault.failingCall));
+  EXPECT_EQ(m.os.openHandles(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, WriteFaultTest,
+                         testing::Values(WriteFault{"separator", 1, false, 112},
+                                         WriteFault{"note", 2, false, 112},
+                                         WriteFault{"line end", 3, false, 33},
+                                         WriteFault{"second note", 5, false, 112},
+                                         WriteFault{"second line end short", 6, true, 1603},
+                                         WriteFault{"note short", 2, true, 1603}),
+                         test::DescriptionName());
+
+}  // namespace
+}  // namespace sp

@@ -1,6 +1,7 @@
 #include "app/service_pack_main.h"
 
 #include "app/command_line.h"
+#include "install/apply.h"
 #include "payload/extract.h"
 #include "payload/patch_list.h"
 #include "products/package_summary.h"
@@ -48,7 +49,9 @@ std::uint32_t ServicePackMain(Process& process, ModuleHandle instance) {
     }
   };
   const RunOptions& options = process.options;
-  if (!options.install) {
+  if (options.install) {
+    exitCode = ApplyPatchToProducts(process).exitCode;
+  } else {
     if (options.extract) {
       keepFirstFailure(RunExtractMode(process));
     }

@@ -70,6 +70,8 @@ void ShowMessage(Process& process, MessageId id) {
     style = entry->style;
   }
   os.MessageBoxW(shown, caption, style);
+  // The caller may still report the failing step's code after telling the user.
+  os.SetLastError(lastError);
 }
 
 }  // namespace sp

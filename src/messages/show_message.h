@@ -6,6 +6,8 @@
 
 namespace sp {
 
+// Shows message `id` in the thread's language and returns when the user has
+// closed it. Leaves the thread's last error as it found it.
 void ShowMessage(Process& process, MessageId id);
 
 }  // namespace sp

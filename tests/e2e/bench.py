@@ -14,6 +14,7 @@ import pathlib
 import re
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 
@@ -291,6 +292,13 @@ class Case:
         return Result(exit_code, timed_out, seconds, calls, boxes_of(calls), written, removed,
                       stdout, stderr)
 
+    def servicepack(self, arguments="", exe="servicepack.exe", **options):
+        """Runs a service pack of the build from C:\\sp with a raw argument text."""
+        program = f"C:\\sp\\{exe}"
+        if not self.host(program).exists():
+            self.put(build_dir() / exe, program)
+        return self.run(program, arguments, **options)
+
     def run_tool(self, name, arguments, timeout=120):
         """Runs one of the bench's console tools and returns its standard output."""
         self.runs += 1
@@ -323,6 +331,21 @@ def build_dir():
 def samples():
     """What the build's sample products and patches are (samples/samples.json)."""
     return json.loads((build_dir() / "samples" / "samples.json").read_text())
+
+
+def catalogue(exe="servicepack.exe"):
+    """{language: {id: text}} of the string tables the built service pack carries."""
+    sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "tools"))
+    import peresources
+    return peresources.load(build_dir() / exe).strings()
+
+
+def message(language, id, argument=None, exe="servicepack.exe"):
+    """Message `id` as the service pack shows it in `language`."""
+    text = catalogue(exe)[language][id]
+    if argument is not None:
+        text = re.sub(r"%[ds]", lambda _: str(argument), text, count=1)
+    return text
 
 
 def first_command_line(package, applications_text):

@@ -80,6 +80,7 @@ TEST_F(ShowMessageTest, ReadsTheLastErrorBeforeAnythingElse) {
                         "GetThreadLocale()",
                         "FindStringBlock(0x400000, 20, 1033)",
                         "MessageBoxW(Failed.\n\n Error Code: 1603, Installation Error, 0x50010)",
+                        "SetLastError(1603)",
                     }));
 }
 

@@ -1,0 +1,186 @@
+#include "install/apply.h"
+
+#include <algorithm>
+
+#include "install/logs.h"
+#include "messages/catalogue.h"
+#include "messages/show_message.h"
+#include "payload/extract.h"
+#include "products/discovery.h"
+#include "products/package_version.h"
+
+namespace sp {
+namespace {
+
+constexpr std::uint32_t kLogModeVerbose = 0x1000;
+constexpr int kInstallLevelDefault = 0;
+constexpr int kInstallStateDefault = 5;
+constexpr int kUiLevelNone = 2;
+constexpr std::uint32_t kLocaleUserDefault = 0x400;
+constexpr std::uint32_t kErrorSuccessRebootInitiated = 1641;
+constexpr std::uint32_t kErrorSuccessRebootRequired = 3010;
+constexpr std::uint32_t kErrorProductVersion = 1642;
+
+bool Succeeded(std::uint32_t result) {
+  return result == win::kErrorSuccess || result == kErrorSuccessRebootInitiated ||
+         result == kErrorSuccessRebootRequired;
+}
+
+// What the products' outcomes add up to, in product order.
+class ExitCode {
+ public:
+  void Failed(std::uint32_t result) {
+    if (firstFailure_ == 0) {
+      firstFailure_ = result;
+    }
+  }
+  void Unsupported() { unsupported_ = true; }
+  void Patched(std::uint32_t result) {
+    restartInitiated_ = restartInitiated_ || result == kErrorSuccessRebootInitiated;
+    restartRequired_ = restartRequired_ || result == kErrorSuccessRebootRequired;
+  }
+  std::uint32_t Value() const {
+    if (firstFailure_ != 0) {
+      return firstFailure_;
+    }
+    if (unsupported_) {
+      return kErrorProductVersion;
+    }
+    if (restartInitiated_) {
+      return kErrorSuccessRebootInitiated;
+    }
+    return restartRequired_ ? kErrorSuccessRebootRequired : win::kErrorSuccess;
+  }
+
+ private:
+  std::uint32_t firstFailure_ = 0;
+  bool unsupported_ = false;
+  bool restartInitiated_ = false;
+  bool restartRequired_ = false;
+};
+
+// The record keeps the command line of its last reconfiguration.
+std::uint32_t Reconfigure(Process& process, ProductRecord& record, std::u16string commandLine) {
+  record.commandLine = std::move(commandLine);
+  return process.os.MsiConfigureProductExW(record.productCode, kInstallLevelDefault,
+                                           kInstallStateDefault, record.commandLine);
+}
+
+void ReportFailure(Process& process, std::uint32_t result) {
+  process.os.SetLastError(result);
+  ShowMessage(process, MessageId::kInstallFailed);
+}
+
+// Two reconfigurations: the first with the prompt that lists the applications to
+// close, the second, only after the first succeeded, with the patch alone.
+void ApplyPatch(Process& process, ProductRecord& record, const std::u16string& patch,
+                ExitCode& exitCode) {
+  std::u16string applicationsToClose;
+  LoadCatalogString(process.os, process.module, MessageId::kApplicationsToClose,
+                    applicationsToClose, kCatalogueCapacity);
+  const std::uint32_t first =
+      Reconfigure(process, record,
+                  u"PATCH=\"" + patch + u"\" REBOOTPROMPT=S FILESINUSETEXT=\"" +
+                      applicationsToClose + u"\" REINSTALL=ALL REINSTALLMODE=emus");
+  if (!Succeeded(first)) {
+    exitCode.Failed(first);
+    ReportFailure(process, first);
+    return;
+  }
+  const std::uint32_t second =
+      Reconfigure(process, record, u"PATCH=\"" + patch + u"\" REINSTALL=ALL REINSTALLMODE=emus");
+  if (!Succeeded(second)) {
+    exitCode.Failed(second);
+    ReportFailure(process, second);
+    return;
+  }
+  exitCode.Patched(first);
+  exitCode.Patched(second);
+  ShowMessage(process, MessageId::kInstallSucceeded);
+}
+
+void EnableLog(Process& process, const std::u16string& logDirectory,
+               const std::u16string& productName) {
+  if (const auto path = LogFilePath(logDirectory, productName)) {
+    process.os.MsiEnableLogW(kLogModeVerbose, *path, 0);
+  } else {
+    // No log rather than one that goes on writing into the previous product's.
+    process.os.MsiEnableLogW(0, u"", 0);
+  }
+}
+
+}  // namespace
+
+VersionGate CheckVersion(const ProductRecord& record) {
+  const PackageVersion installed = ParseVersion(record.installedVersion);
+  const PackageVersion upgrade = ParseVersion(record.upgradeVersion);
+  if (SameVersion(installed, upgrade)) {
+    return VersionGate::kUpToDate;
+  }
+  std::u16string_view candidates = record.candidateVersions;
+  for (std::size_t comma = candidates.find(u','); comma != std::u16string_view::npos;
+       comma = candidates.find(u',')) {
+    const PackageVersion candidate = ParseVersion(candidates.substr(0, comma));
+    if (SameVersion(installed, candidate)) {
+      return VersionGate::kQualifies;
+    }
+    if (SameVersion(candidate, upgrade)) {
+      return VersionGate::kStopRun;
+    }
+    candidates.remove_prefix(comma + 1);
+  }
+  return VersionGate::kUnsupported;
+}
+
+InstallOutcome ApplyPatchToProducts(Process& process) {
+  Platform& os = process.os;
+  if (process.options.quiet) {
+    os.MsiSetInternalUI(kUiLevelNone);  // nobody is there to answer the installer's own dialogs
+  }
+  std::u16string patchSourcePath;
+  if (!ExtractPatchPackage(process, patchSourcePath, kPackageResource)) {
+    ShowMessage(process, MessageId::kInstallFailed);
+    return InstallOutcome{false, FailureCode(os)};
+  }
+  if (!DiscoverTargetProducts(process, patchSourcePath)) {
+    return InstallOutcome{false, FailureCode(os)};
+  }
+  TargetProductList& products = process.targetProducts;
+  if (products.empty()) {
+    ShowMessage(process, MessageId::kNoTargetProduct);
+    return InstallOutcome{false, kErrorProductVersion};
+  }
+
+  const std::u16string logDirectory = GetLogDirectory(process, kLogPathCapacity);
+  std::size_t upToDate = 0;
+  ExitCode exitCode;
+  for (std::size_t i = 0; i < products.size(); ++i) {
+    ProductRecord& record = *products[i];
+    process.currentProductName = record.productName;
+    os.SetThreadLocale(static_cast<std::uint32_t>(ParseDecimal(record.language)));
+    EnableLog(process, logDirectory, record.productName);
+    switch (CheckVersion(record)) {
+      case VersionGate::kUpToDate:
+        ++upToDate;
+        break;
+      case VersionGate::kUnsupported:
+        exitCode.Unsupported();
+        ShowMessage(process, MessageId::kUnsupportedVersion);
+        break;
+      case VersionGate::kQualifies:
+        ApplyPatch(process, record, patchSourcePath, exitCode);
+        break;
+      case VersionGate::kStopRun:
+        ShowMessage(process, MessageId::kUpToDate);
+        return InstallOutcome{false, win::kErrorInstallFailure};
+    }
+  }
+  if (upToDate == products.size()) {
+    os.SetThreadLocale(kLocaleUserDefault);
+    ShowMessage(process, MessageId::kUpToDate);
+  }
+  os.DeleteFileW(patchSourcePath);
+  return InstallOutcome{true, exitCode.Value()};
+}
+
+}  // namespace sp

@@ -1,0 +1,26 @@
+// Install mode: the patch applied to every targeted product on the machine.
+#pragma once
+
+#include <cstdint>
+
+#include "app/process.h"
+
+namespace sp {
+
+enum class VersionGate { kUpToDate, kUnsupported, kQualifies, kStopRun };
+
+// Compares the record's installed version with its upgrade version, then with
+// each candidate in turn; text behind the last "," is never read.
+VersionGate CheckVersion(const ProductRecord& record);
+
+struct InstallOutcome {
+  bool completed;  // every product handled and the package deletion attempted
+  // 0 when every product was patched or up to date; else the first failing
+  // result, 1642 for a version the patch is not made for or no product at all,
+  // 1641 or 3010 when a restart is due, 1603 when the run stopped early.
+  std::uint32_t exitCode;
+};
+
+InstallOutcome ApplyPatchToProducts(Process& process);
+
+}  // namespace sp

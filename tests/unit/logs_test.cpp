@@ -1,0 +1,111 @@
+#include "install/logs.h"
+
+#include <gtest/gtest.h>
+
+#include "fixtures.h"
+
+namespace sp {
+namespace {
+
+using test::Machine;
+using test::Utf16;
+using test::Utf8;
+
+TEST(StripTrailingBackslash, RemovesOneExceptADriveRoots) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"C:\\T\\", "C:\\T"},     {"C:\\T", "C:\\T"},       {"C:\\", "C:\\"}, {"\\", ""}, {"", ""},
+      {"C:\\T\\\\", "C:\\T\\"}, {"a:\\b:\\", "a:\\b:\\"}, {"x\\", "x"}};
+  for (const auto& [text, expected] : cases) {
+    std::u16string path = Utf16(text);
+    StripTrailingBackslash(path);
+    EXPECT_EQ(Utf8(path), expected) << text;
+  }
+}
+
+TEST(DirectoryExists, NeedsADirectoryAndClosesTheSearch) {
+  Machine m;
+  m.os.files[u"C:\\file"] = {};
+  EXPECT_TRUE(DirectoryExists(m.process, u"C:\\T"));
+  EXPECT_FALSE(DirectoryExists(m.process, u"C:\\file"));
+  EXPECT_FALSE(DirectoryExists(m.process, u"C:\\none"));
+  EXPECT_EQ(m.os.Calls({"FindFirstFileW", "FindClose"}),
+            (std::vector<std::string>{"FindFirstFileW(C:\\T)", "FindClose(0x100)",
+                                      "FindFirstFileW(C:\\file)", "FindClose(0x101)",
+                                      "FindFirstFileW(C:\\none)"}));
+}
+
+struct DirectoryCase {
+  const char* description;
+  std::function<void(test::RecordingPlatform&)> arrange;
+  const char* expected;
+};
+
+class GetLogDirectoryTest : public testing::TestWithParam<DirectoryCase> {};
+
+TEST_P(GetLogDirectoryTest, FindsOrMakesTheDirectory) {
+  Machine m;
+  GetParam().arrange(m.os);
+  EXPECT_EQ(Utf8(GetLogDirectory(m.process, 260)), GetParam().expected);
+  EXPECT_EQ(m.os.log.at(0), "GetTempPathW(259)");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, GetLogDirectoryTest,
+    testing::Values(
+        DirectoryCase{"existing temp directory", [](auto&) {}, "C:\\T"},
+        DirectoryCase{"missing one is made", [](auto& os) { os.files.erase(u"C:\\T"); }, "C:\\T"},
+        DirectoryCase{"one that cannot be made",
+                      [](auto& os) {
+                        os.files.erase(u"C:\\T");
+                        os.failingCreateDirectory.insert(u"C:\\T");
+                      },
+                      "c:"},
+        DirectoryCase{"no temp directory", [](auto& os) { os.tempPath.clear(); }, "c:"},
+        DirectoryCase{"one longer than the buffer",
+                      [](auto& os) { os.tempPath = u"C:\\" + std::u16string(256, u'x') + u"\\"; },
+                      "c:"},
+        DirectoryCase{"a drive root keeps its backslash",
+                      [](auto& os) {
+                        os.tempPath = u"D:\\";
+                        os.files[u"D:\\"] = {true, {}};
+                      },
+                      "D:\\"},
+        DirectoryCase{"a drive root that is not there",
+                      [](auto& os) {
+                        os.tempPath = u"D:\\";
+                        os.failingCreateDirectory.insert(u"D:\\");
+                      },
+                      "c:"}),
+    test::DescriptionName());
+
+TEST(LogFilePath, MakesTheProductNameSafeForAFileName) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"Corvane Studio", "C:\\T\\Corvane Studio.log"},
+      {"Corvane Studio Français", "C:\\T\\Corvane Studio Français.log"},
+      {"A/B\\C:D*E?F\"G<H>I|J", "C:\\T\\A_B_C_D_E_F_G_H_I_J.log"},
+      {"Tab\there\x01", "C:\\T\\Tab_here_.log"},
+      {"CON", "C:\\T\\CON_.log"},
+      {"nul", "C:\\T\\nul_.log"},
+      {"Com7", "C:\\T\\Com7_.log"},
+      {"LPT1.x", "C:\\T\\LPT1_.x.log"},
+      {"COM0", "C:\\T\\COM0.log"},
+      {"CONSOLE", "C:\\T\\CONSOLE.log"},
+      {"Name.", "C:\\T\\Name._.log"},
+      {"Name ", "C:\\T\\Name _.log"},
+      {"", "C:\\T\\.log"}};
+  for (const auto& [name, expected] : cases) {
+    EXPECT_EQ(Utf8(LogFilePath(u"C:\\T", Utf16(name)).value()), expected) << name;
+  }
+}
+
+TEST(LogFilePath, FallsBackToCThenToNone) {
+  const std::u16string deep = u"C:\\" + std::u16string(240, u'd');
+  EXPECT_EQ(Utf8(*LogFilePath(deep, u"Corvane Studio")), "c:\\Corvane Studio.log");
+  // 259 characters fit a buffer of 260; 260 do not.
+  EXPECT_EQ(LogFilePath(u"c:", std::u16string(252, u'n'))->size(), 259u);
+  EXPECT_FALSE(LogFilePath(u"c:", std::u16string(253, u'n')).has_value());
+  EXPECT_FALSE(LogFilePath(deep, std::u16string(1023, u'n')).has_value());
+}
+
+}  // namespace
+}  // namespace sp

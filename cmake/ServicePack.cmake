@@ -12,17 +12,17 @@ set(SP_TOOLS_DIR ${CMAKE_CURRENT_LIST_DIR}/../tools)
 set(SP_RESOURCES_DIR ${CMAKE_CURRENT_LIST_DIR}/../resources)
 
 function(add_service_pack target)
-  cmake_parse_arguments(PARSE_ARGV 1 SP ""
+  cmake_parse_arguments(PARSE_ARGV 1 ARG ""
     "OUTPUT_NAME;PACKAGE;UPGRADE_VERSION;CANDIDATE_VERSIONS;NOTES_DIR" "DEPENDS")
   foreach(required OUTPUT_NAME PACKAGE UPGRADE_VERSION CANDIDATE_VERSIONS)
-    if(NOT DEFINED SP_${required})
+    if(NOT DEFINED ARG_${required})
       message(FATAL_ERROR "add_service_pack(${target}): ${required} is missing")
     endif()
   endforeach()
 
   set(notes)
-  if(SP_NOTES_DIR)
-    file(GLOB notes CONFIGURE_DEPENDS ${SP_NOTES_DIR}/*.txt)
+  if(ARG_NOTES_DIR)
+    file(GLOB notes CONFIGURE_DEPENDS ${ARG_NOTES_DIR}/*.txt)
   endif()
   file(GLOB catalogue CONFIGURE_DEPENDS ${SP_RESOURCES_DIR}/catalogue/*.rc)
 
@@ -30,23 +30,23 @@ function(add_service_pack target)
   add_custom_command(
     OUTPUT ${script}
     COMMAND ${Python3_EXECUTABLE} ${SP_TOOLS_DIR}/servicepack_resources.py
-      --package ${SP_PACKAGE}
-      --upgrade-version ${SP_UPGRADE_VERSION}
-      --candidate-versions ${SP_CANDIDATE_VERSIONS}
-      --notes-dir "${SP_NOTES_DIR}"
+      --package ${ARG_PACKAGE}
+      --upgrade-version ${ARG_UPGRADE_VERSION}
+      --candidate-versions ${ARG_CANDIDATE_VERSIONS}
+      --notes-dir "${ARG_NOTES_DIR}"
       --manifest ${SP_RESOURCES_DIR}/manifest.xml
       --catalogue ${SP_RESOURCES_DIR}/catalogue
       --output ${script}
-    DEPENDS ${SP_TOOLS_DIR}/servicepack_resources.py ${SP_PACKAGE} ${notes} ${catalogue}
-      ${SP_RESOURCES_DIR}/manifest.xml ${SP_DEPENDS}
-    COMMENT "Checking the inputs of ${SP_OUTPUT_NAME}.exe"
+    DEPENDS ${SP_TOOLS_DIR}/servicepack_resources.py ${ARG_PACKAGE} ${notes} ${catalogue}
+      ${SP_RESOURCES_DIR}/manifest.xml ${ARG_DEPENDS}
+    COMMENT "Checking the inputs of ${ARG_OUTPUT_NAME}.exe"
     VERBATIM)
 
   add_executable(${target} WIN32 ${script})
   target_link_libraries(${target} PRIVATE servicepack_win32 msi shell32 user32 kernel32)
   target_link_options(${target} PRIVATE -municode -mwindows)
   set_target_properties(${target} PROPERTIES
-    OUTPUT_NAME ${SP_OUTPUT_NAME}
+    OUTPUT_NAME ${ARG_OUTPUT_NAME}
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${CMAKE_COMMAND} -DFILE=$<TARGET_FILE:${target}> -P ${SP_TOOLS_DIR}/../cmake/PrintSize.cmake
@@ -56,5 +56,5 @@ function(add_service_pack target)
     COMMAND ${Python3_EXECUTABLE} -m unittest -v test_executable
     WORKING_DIRECTORY ${SP_TOOLS_DIR}/../tests/build)
   set_tests_properties(${target}_contents PROPERTIES LABELS unit
-    ENVIRONMENT "SP_EXE=$<TARGET_FILE:${target}>;SP_PACKAGE=${SP_PACKAGE};SP_NOTES_DIR=${SP_NOTES_DIR};SP_UPGRADE_VERSION=${SP_UPGRADE_VERSION};SP_CANDIDATE_VERSIONS=${SP_CANDIDATE_VERSIONS}")
+    ENVIRONMENT "SP_EXE=$<TARGET_FILE:${target}>;SP_PACKAGE=${ARG_PACKAGE};SP_NOTES_DIR=${ARG_NOTES_DIR};SP_UPGRADE_VERSION=${ARG_UPGRADE_VERSION};SP_CANDIDATE_VERSIONS=${ARG_CANDIDATE_VERSIONS}")
 endfunction()

@@ -7,6 +7,7 @@ made (both read from Wine's relay trace of a few chosen functions), the files it
 wrote on drive C, and, on request, the state and version of installed products.
 """
 
+import contextlib
 import dataclasses
 import json
 import os
@@ -298,6 +299,30 @@ class Case:
         if not self.host(program).exists():
             self.put(build_dir() / exe, program)
         return self.run(program, arguments, **options)
+
+    @contextlib.contextmanager
+    def holding(self, windows_path, seconds=120):
+        """While the block runs, another Windows program holds the file open for writing,
+        shared with nobody (Wine enforces sharing only between its own processes)."""
+        self.runs += 1
+        out_path = self.dir / f"run{self.runs}.out"
+        with open(out_path, "wb") as out:
+            holder = subprocess.Popen(
+                ["wine", f"{BENCH_DIR}\\sphold.exe", windows_path, str(seconds)],
+                cwd=self.drive_c, env=wine_environment(self.prefix), stdout=out,
+                stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 60
+        while b"held" not in out_path.read_bytes():
+            if holder.poll() is not None or time.monotonic() > deadline:
+                holder.kill()
+                raise RuntimeError(f"sphold could not hold {windows_path}: "
+                                   f"{out_path.read_bytes()!r}")
+            time.sleep(0.2)
+        try:
+            yield
+        finally:
+            holder.kill()
+            holder.wait()
 
     def run_tool(self, name, arguments, timeout=120):
         """Runs one of the bench's console tools and returns its standard output."""

@@ -280,8 +280,11 @@ std::optional<std::vector<std::u16string>> RecordingPlatform::CommandLineToArgvW
   if (splitFails) {
     return std::nullopt;
   }
-  // Blanks separate arguments; double quotes group, and are dropped.
-  std::vector<std::u16string> arguments;
+  if (arguments) {
+    return arguments;
+  }
+  // Blanks separate split; double quotes group, and are dropped.
+  std::vector<std::u16string> split;
   std::u16string current;
   bool quoted = false;
   bool pending = false;
@@ -291,7 +294,7 @@ std::optional<std::vector<std::u16string>> RecordingPlatform::CommandLineToArgvW
       pending = true;
     } else if (c == u' ' && !quoted) {
       if (pending) {
-        arguments.push_back(current);
+        split.push_back(current);
       }
       current.clear();
       pending = false;
@@ -301,9 +304,9 @@ std::optional<std::vector<std::u16string>> RecordingPlatform::CommandLineToArgvW
     }
   }
   if (pending) {
-    arguments.push_back(current);
+    split.push_back(current);
   }
-  return arguments;
+  return split;
 }
 
 std::optional<std::u16string> RecordingPlatform::GetEnvironmentVariableW(
@@ -476,7 +479,7 @@ std::uint32_t RecordingPlatform::SetFilePointer(FileHandle file, std::int32_t di
 }
 
 WriteResult RecordingPlatform::WriteFile(FileHandle file, std::span<const std::byte> bytes) {
-  Record("WriteFile(" + Args({Hex(static_cast<std::uintptr_t>(file)), N(bytes.size())}) + ")");
+  Record("WriteFile(" + Args({Hex(static_cast<std::uintptr_t>(file)), std::to_string(bytes.size())}) + ")");
   const int call = ++writeCalls_;
   const auto it = open_.find(static_cast<std::uintptr_t>(file));
   if (it == open_.end()) {
@@ -524,7 +527,7 @@ bool RecordingPlatform::FlushFileBuffers(FileHandle file) {
 
 bool RecordingPlatform::CloseHandle(FileHandle file) {
   Record("CloseHandle(" + Hex(static_cast<std::uintptr_t>(file)) + ")");
-  return open_.erase(static_cast<std::uintptr_t>(file)) == 1;
+  return open_.erase(static_cast<std::uintptr_t>(file)) == 1 && !closeFails;
 }
 
 // ---- Windows Installer ----

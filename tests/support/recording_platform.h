@@ -55,6 +55,7 @@ class RecordingPlatform : public Platform {
 
   std::u16string processCommandLine = u"servicepack.exe";
   bool splitFails = false;
+  std::optional<std::vector<std::u16string>> arguments;  // the split, instead of splitting
   std::map<std::u16string, std::u16string> environment;
 
   std::u16string tempPath = u"C:\\T\\";
@@ -69,6 +70,7 @@ class RecordingPlatform : public Platform {
   std::map<int, std::uint32_t> failingWrites;   // WriteFile call number (from 1) -> error
   std::map<int, std::uint32_t> partialWrites;   // WriteFile call number -> bytes accepted, ok
   bool setEndOfFileFails = false;
+  bool closeFails = false;  // CloseHandle reports failure (the handle is closed all the same)
 
   std::u16string summaryText;                      // property 7 of every package that opens
   std::deque<std::uint32_t> summaryStatuses;       // forced statuses of the property reads

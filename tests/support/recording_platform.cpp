@@ -208,6 +208,7 @@ std::optional<std::span<const std::byte>> RecordingPlatform::FindStringBlock(
          ")");
   const auto table = strings.find(language);
   if (m != module || table == strings.end()) {
+    lastError = 1814;  // ERROR_RESOURCE_NAME_NOT_FOUND
     return std::nullopt;
   }
   const std::uint32_t first = (block - 1u) * 16u;
@@ -221,6 +222,7 @@ std::optional<std::span<const std::byte>> RecordingPlatform::FindStringBlock(
     units += text;
   }
   if (!any) {
+    lastError = 1814;
     return std::nullopt;
   }
   auto& bytes = blocks_.emplace_back(units.size() * 2);
@@ -479,7 +481,8 @@ std::uint32_t RecordingPlatform::SetFilePointer(FileHandle file, std::int32_t di
 }
 
 WriteResult RecordingPlatform::WriteFile(FileHandle file, std::span<const std::byte> bytes) {
-  Record("WriteFile(" + Args({Hex(static_cast<std::uintptr_t>(file)), std::to_string(bytes.size())}) + ")");
+  Record("WriteFile(" +
+         Args({Hex(static_cast<std::uintptr_t>(file)), std::to_string(bytes.size())}) + ")");
   const int call = ++writeCalls_;
   const auto it = open_.find(static_cast<std::uintptr_t>(file));
   if (it == open_.end()) {

@@ -176,7 +176,7 @@ TEST_F(ApplyTest, DiscoveryFailureShowsOnlyItsOwnMessage) {
   const InstallOutcome outcome = ApplyPatchToProducts(m.process);
   EXPECT_EQ(m.os.boxes.size(), 1u);
   EXPECT_FALSE(outcome.completed);
-  EXPECT_EQ(outcome.exitCode, 1603u);
+  EXPECT_EQ(outcome.exitCode, 1814u);
   EXPECT_TRUE(m.os.Exists(u"C:\\T\\MSP2"));
 }
 

@@ -152,7 +152,7 @@ TEST_P(DiscoveryFailureTest, Shows300OnceAndMakesNoRecord) {
 INSTANTIATE_TEST_SUITE_P(
     Failures, DiscoveryFailureTest,
     testing::Values(
-        DiscoveryFailure{"no upgrade version", [](auto& os) { os.strings[1033].erase(700); }, 0},
+        DiscoveryFailure{"no upgrade version", [](auto& os) { os.strings[1033].erase(700); }, 1814},
         DiscoveryFailure{"empty candidate list", [](auto& os) { os.strings[1033][900] = u""; }, 0},
         DiscoveryFailure{"package unreadable", [](auto& os) { os.summaryOpenStatus = 1620; }, 1620},
         DiscoveryFailure{"more data then failure",

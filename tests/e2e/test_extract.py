@@ -34,6 +34,10 @@ class Extract(unittest.TestCase):
         result = self.case.servicepack("/e")
         self.assert_quietly_done(result)
         self.assertEqual(self.case.host(self.case.temp_dir + "\\MSP2").read_bytes(), self.package)
+        # Each run starts counting again; MSP2 is taken now.
+        quiet = self.case.servicepack("/q /e")
+        self.assert_quietly_done(quiet)
+        self.assertEqual(self.case.host(self.case.temp_dir + "\\MSP3").read_bytes(), self.package)
 
     def test_taken_temporary_names_are_skipped(self):
         for name in ("MSP2", "MSP3"):
@@ -45,9 +49,10 @@ class Extract(unittest.TestCase):
 
     def test_tmp_naming_another_folder_is_used(self):
         self.case.host("C:\\elsewhere").mkdir()
-        result = self.case.servicepack("/e", env={"TMP": "C:\\elsewhere"})
-        self.assert_quietly_done(result)
-        self.assertEqual(self.case.host("C:\\elsewhere\\MSP2").read_bytes(), self.package)
+        for arguments, name in (("/e", "MSP2"), ("/q /e", "MSP3")):
+            result = self.case.servicepack(arguments, env={"TMP": "C:\\elsewhere"})
+            self.assert_quietly_done(result)
+            self.assertEqual(self.case.host(f"C:\\elsewhere\\{name}").read_bytes(), self.package)
 
     def test_a_longer_file_is_replaced_whole(self):
         self.case.host("C:\\sp.msp").write_bytes(b"x" * (len(self.package) * 3))
@@ -77,6 +82,10 @@ class Extract(unittest.TestCase):
     def test_the_token_after_e_is_its_path(self):
         result = self.case.servicepack("/e /q")
         self.assert_quietly_done(result)
+        self.assertEqual(self.case.host("C:\\q").read_bytes(), self.package)
+        self.case.host("C:\\q").unlink()
+        quiet = self.case.servicepack("/q /e /q")
+        self.assert_quietly_done(quiet)
         self.assertEqual(self.case.host("C:\\q").read_bytes(), self.package)
 
 

@@ -44,6 +44,10 @@ class PatchList(unittest.TestCase):
         result = self.case.servicepack("/p C:\\list.txt")
         self.assert_returned(result, 0)
         self.assertEqual(self.case.host("C:\\list.txt").read_bytes(), b"existing line" + records())
+        self.case.host("C:\\other.txt").write_bytes(b"no break")
+        quiet = self.case.servicepack("/q /p C:\\other.txt")
+        self.assert_returned(quiet, 0)
+        self.assertEqual(self.case.host("C:\\other.txt").read_bytes(), b"no break" + records())
 
     def test_a_build_without_notes_shows_310_and_leaves_an_empty_file(self):
         result = self.case.servicepack("/p C:\\list.txt", exe="servicepack-nonotes.exe")

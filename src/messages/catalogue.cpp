@@ -45,17 +45,18 @@ std::uint16_t ReadUnit(std::span<const std::byte> block, std::size_t index) {
 
 }  // namespace
 
-std::vector<std::uint16_t> CatalogueLanguages(Platform& os) {
+std::array<std::uint16_t, 3> CatalogueLanguages(Platform& os) {
   std::uint32_t locale = os.GetThreadLocale();
   if (locale == 0 || locale == kLocaleUserDefault) {
     locale = os.GetUserDefaultLCID();
   }
-  std::vector<std::uint16_t> languages;
+  std::array<std::uint16_t, 3> languages{};
+  std::size_t count = 0;
   for (std::uint16_t language :
        {LanguageOf(locale), PrimaryFallback(LanguageOf(locale)), kEnglishUnitedStates}) {
     if (language != 0 &&
         std::find(languages.begin(), languages.end(), language) == languages.end()) {
-      languages.push_back(language);
+      languages[count++] = language;
     }
   }
   return languages;
@@ -67,6 +68,9 @@ std::uint32_t LoadCatalogString(Platform& os, ModuleHandle module, MessageId id,
   const auto number = static_cast<std::uint32_t>(id);
   const auto blockId = static_cast<std::uint16_t>(number / 16 + 1);
   for (std::uint16_t language : CatalogueLanguages(os)) {
+    if (language == 0) {
+      break;
+    }
     const auto block = os.FindStringBlock(module, blockId, language);
     if (!block) {
       continue;

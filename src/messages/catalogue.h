@@ -1,9 +1,9 @@
 // Reading texts from the program's string tables in the thread's language.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "messages/message_id.h"
 #include "platform/platform.h"
@@ -15,7 +15,8 @@ inline constexpr std::uint16_t kEnglishUnitedStates = 1033;
 // The languages whose string blocks are tried, in order, for a thread locale:
 // its own language, then the catalogue's language with the same primary
 // language, then English. A neutral locale stands for the user's default.
-std::vector<std::uint16_t> CatalogueLanguages(Platform& os);
+// Unused places hold 0.
+std::array<std::uint16_t, 3> CatalogueLanguages(Platform& os);
 
 // Loads string `id` into `output` as a buffer of `capacity` characters would
 // receive it (at most capacity - 1 characters, up to the first null) and returns

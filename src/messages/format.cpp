@@ -1,26 +1,14 @@
 #include "messages/format.h"
 
 namespace sp {
-namespace {
-
-void AppendDecimal(std::u16string& out, std::int32_t value) {
-  std::int64_t magnitude = value;
-  if (magnitude < 0) {
-    out.push_back(u'-');
-    magnitude = -magnitude;
-  }
-  char16_t digits[12];
-  int count = 0;
+std::u16string DecimalText(std::uint32_t value) {
+  std::u16string digits;
   do {
-    digits[count++] = static_cast<char16_t>(u'0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
-  while (count > 0) {
-    out.push_back(digits[--count]);
-  }
+    digits.insert(digits.begin(), static_cast<char16_t>(u'0' + value % 10));
+    value /= 10;
+  } while (value != 0);
+  return digits;
 }
-
-}  // namespace
 
 std::u16string FormatMessageText(std::u16string_view text, const MessageArgument& argument) {
   std::u16string out;
@@ -38,7 +26,12 @@ std::u16string FormatMessageText(std::u16string_view text, const MessageArgument
     } else if ((next == u'd' || next == u's') && !argumentUsed) {
       argumentUsed = true;
       if (const auto* number = std::get_if<std::int32_t>(&argument)) {
-        AppendDecimal(out, *number);
+        // The magnitude of any 32-bit value fits 32 unsigned bits.
+        const auto bits = static_cast<std::uint32_t>(*number);
+        if (*number < 0) {
+          out += u'-';
+        }
+        out += DecimalText(*number < 0 ? 0u - bits : bits);
       } else {
         out.append(std::get<std::u16string_view>(argument));
       }

@@ -10,6 +10,9 @@ namespace sp {
 
 using MessageArgument = std::variant<std::monostate, std::int32_t, std::u16string_view>;
 
+// `value` in decimal, without leading zeros.
+std::u16string DecimalText(std::uint32_t value);
+
 // The first "%d" or "%s" takes the argument (a number in decimal, or the text);
 // "%%" gives "%"; every other "%" sequence, a "%" at the end, a later
 // conversion and any conversion when there is no argument stay as they stand.

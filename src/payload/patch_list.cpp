@@ -1,8 +1,8 @@
 #include "payload/patch_list.h"
 
 #include <array>
-#include <string>
 
+#include "messages/format.h"
 #include "messages/show_message.h"
 #include "payload/resource.h"
 #include "platform/owned.h"
@@ -10,18 +10,14 @@
 namespace sp {
 namespace {
 
-constexpr int kFirstNote = 206;
+constexpr std::uint32_t kFirstNote = 206;
 constexpr std::array<std::byte, 7> kSeparator = {std::byte{'*'}, std::byte{'*'}, std::byte{'*'},
                                                  std::byte{'*'}, std::byte{'*'}, std::byte{'\r'},
                                                  std::byte{'\n'}};
 constexpr std::array<std::byte, 2> kLineEnd = {std::byte{'\r'}, std::byte{'\n'}};
 
-std::u16string NoteName(int id) {
-  std::u16string name = u"#";
-  for (char c : std::to_string(id)) {
-    name += static_cast<char16_t>(c);
-  }
-  return name;
+std::u16string NoteName(std::uint32_t id) {
+  return u"#" + DecimalText(id);
 }
 
 // Shows message 300 with `error` and returns it as the mode's result.
@@ -51,7 +47,7 @@ std::uint32_t WritePatchList(Process& process, std::u16string& patchListPath) {
     return ReportFailure(process, FailureCode(os));
   }
 
-  for (int id = kFirstNote;; ++id) {
+  for (std::uint32_t id = kFirstNote;; ++id) {
     const RawResource note = FindRawResource(process, NoteName(id), u"TXT");
     if (note.state == RawResource::State::kMissing) {
       if (id != kFirstNote) {

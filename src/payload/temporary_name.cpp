@@ -1,5 +1,7 @@
 #include "payload/temporary_name.h"
 
+#include "messages/format.h"
+
 namespace sp {
 namespace {
 
@@ -19,15 +21,6 @@ std::u16string ChooseDirectory(Process& process, const std::optional<std::u16str
     return u"\\";
   }
   return u".";
-}
-
-std::u16string Decimal(std::uint32_t value) {
-  std::u16string digits;
-  do {
-    digits.insert(digits.begin(), static_cast<char16_t>(u'0' + value % 10));
-    value /= 10;
-  } while (value != 0);
-  return digits;
 }
 
 }  // namespace
@@ -51,7 +44,7 @@ std::optional<std::u16string> MakeTemporaryName(Process& process,
   std::optional<std::u16string> name;
   for (std::uint32_t attempt = 0; attempt < kTemporaryNameAttempts && !name; ++attempt) {
     ++state.counter;
-    std::u16string candidate = base + Decimal(state.counter);
+    std::u16string candidate = base + DecimalText(state.counter);
     // A name whose attributes cannot be read for lack of access may well exist.
     if (os.GetFileAttributesW(candidate) == kInvalidFileAttributes &&
         os.GetLastError() != win::kErrorAccessDenied) {

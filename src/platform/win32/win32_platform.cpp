@@ -48,6 +48,43 @@ struct ArgvDeleter {
 
 SRWLOCK nameLock = SRWLOCK_INIT;
 
+// Windows Installer and the user interface are loaded on first use: extracting
+// the package and writing the patch list need neither, and loading them is most
+// of the start-up time of those runs.
+template <typename Function>
+Function* Entry(const wchar_t* dll, const char* name) {
+  const HMODULE module = ::LoadLibraryW(dll);
+  const FARPROC entry = module != nullptr ? ::GetProcAddress(module, name) : nullptr;
+  return reinterpret_cast<Function*>(reinterpret_cast<void (*)()>(entry));
+}
+
+struct InstallerEntries {
+  decltype(::MsiGetSummaryInformationW)* getSummaryInformation =
+      Entry<decltype(::MsiGetSummaryInformationW)>(L"msi.dll", "MsiGetSummaryInformationW");
+  decltype(::MsiSummaryInfoGetPropertyW)* summaryInfoGetProperty =
+      Entry<decltype(::MsiSummaryInfoGetPropertyW)>(L"msi.dll", "MsiSummaryInfoGetPropertyW");
+  decltype(::MsiCloseHandle)* closeHandle =
+      Entry<decltype(::MsiCloseHandle)>(L"msi.dll", "MsiCloseHandle");
+  decltype(::MsiQueryProductStateW)* queryProductState =
+      Entry<decltype(::MsiQueryProductStateW)>(L"msi.dll", "MsiQueryProductStateW");
+  decltype(::MsiGetProductInfoW)* getProductInfo =
+      Entry<decltype(::MsiGetProductInfoW)>(L"msi.dll", "MsiGetProductInfoW");
+  decltype(::MsiEnableLogW)* enableLog =
+      Entry<decltype(::MsiEnableLogW)>(L"msi.dll", "MsiEnableLogW");
+  decltype(::MsiConfigureProductExW)* configureProductEx =
+      Entry<decltype(::MsiConfigureProductExW)>(L"msi.dll", "MsiConfigureProductExW");
+  decltype(::MsiSetInternalUI)* setInternalUI =
+      Entry<decltype(::MsiSetInternalUI)>(L"msi.dll", "MsiSetInternalUI");
+};
+
+const InstallerEntries& Installer() {
+  static const InstallerEntries entries;
+  return entries;
+}
+
+// What the calls report when msi.dll cannot be loaded.
+constexpr UINT kInstallServiceFailure = ERROR_INSTALL_SERVICE_FAILURE;
+
 }  // namespace
 
 ResourceHandle Win32Platform::FindResourceW(ModuleHandle module, const std::u16string& name,
@@ -98,7 +135,8 @@ void Win32Platform::SetLastError(std::uint32_t code) {
 
 int Win32Platform::MessageBoxW(const std::u16string& text, const std::u16string& caption,
                                std::uint32_t style) {
-  return ::MessageBoxW(nullptr, W(text), W(caption), style);
+  static const auto messageBox = Entry<decltype(::MessageBoxW)>(L"user32.dll", "MessageBoxW");
+  return messageBox != nullptr ? messageBox(nullptr, W(text), W(caption), style) : 0;
 }
 
 std::u16string Win32Platform::GetCommandLineW() {
@@ -229,56 +267,70 @@ bool Win32Platform::CloseHandle(FileHandle file) {
 
 SummaryOpenResult Win32Platform::MsiGetSummaryInformationW(const std::u16string& packagePath,
                                                            std::uint32_t updateCount) {
+  const auto call = Installer().getSummaryInformation;
   MSIHANDLE summary = 0;
-  const UINT status = ::MsiGetSummaryInformationW(0, W(packagePath), updateCount, &summary);
+  const UINT status =
+      call != nullptr ? call(0, W(packagePath), updateCount, &summary) : kInstallServiceFailure;
   return SummaryOpenResult{status, MsiHandle(summary)};
 }
 
 InstallerText Win32Platform::MsiSummaryInfoGetPropertyW(MsiHandle summary, std::uint32_t property,
                                                         std::uint32_t bufferLength) {
+  const auto call = Installer().summaryInfoGetProperty;
   std::u16string buffer(bufferLength, u'\0');
   DWORD length = bufferLength;
   UINT type = 0;
   INT number = 0;
   FILETIME time{};
-  const UINT status =
-      ::MsiSummaryInfoGetPropertyW(static_cast<MSIHANDLE>(summary), property, &type, &number, &time,
-                                   reinterpret_cast<wchar_t*>(buffer.data()), &length);
+  const UINT status = call != nullptr
+                          ? call(static_cast<MSIHANDLE>(summary), property, &type, &number, &time,
+                                 reinterpret_cast<wchar_t*>(buffer.data()), &length)
+                          : kInstallServiceFailure;
   return InstallerText{status, buffer.substr(0, buffer.find(u'\0')), length};
 }
 
 std::uint32_t Win32Platform::MsiCloseHandle(MsiHandle handle) {
-  return ::MsiCloseHandle(static_cast<MSIHANDLE>(handle));
+  const auto call = Installer().closeHandle;
+  return call != nullptr ? call(static_cast<MSIHANDLE>(handle)) : kInstallServiceFailure;
 }
 
 int Win32Platform::MsiQueryProductStateW(const std::u16string& productCode) {
-  return ::MsiQueryProductStateW(W(productCode));
+  const auto call = Installer().queryProductState;
+  return call != nullptr ? call(W(productCode)) : INSTALLSTATE_UNKNOWN;
 }
 
 InstallerText Win32Platform::MsiGetProductInfoW(const std::u16string& productCode,
                                                 const std::u16string& attribute,
                                                 std::uint32_t bufferLength) {
+  const auto call = Installer().getProductInfo;
   std::u16string buffer(bufferLength, u'\0');
   DWORD length = bufferLength;
-  const UINT status = ::MsiGetProductInfoW(W(productCode), W(attribute),
-                                           reinterpret_cast<wchar_t*>(buffer.data()), &length);
+  const UINT status = call != nullptr ? call(W(productCode), W(attribute),
+                                             reinterpret_cast<wchar_t*>(buffer.data()), &length)
+                                      : kInstallServiceFailure;
   return InstallerText{status, buffer.substr(0, buffer.find(u'\0')), length};
 }
 
 std::uint32_t Win32Platform::MsiEnableLogW(std::uint32_t logMode, const std::u16string& logFile,
                                            std::uint32_t attributes) {
-  return ::MsiEnableLogW(logMode, logFile.empty() ? nullptr : W(logFile), attributes);
+  const auto call = Installer().enableLog;
+  return call != nullptr ? call(logMode, logFile.empty() ? nullptr : W(logFile), attributes)
+                         : kInstallServiceFailure;
 }
 
 std::uint32_t Win32Platform::MsiConfigureProductExW(const std::u16string& productCode,
                                                     int installLevel, int installState,
                                                     const std::u16string& commandLine) {
-  return ::MsiConfigureProductExW(W(productCode), installLevel,
-                                  static_cast<INSTALLSTATE>(installState), W(commandLine));
+  const auto call = Installer().configureProductEx;
+  return call != nullptr ? call(W(productCode), installLevel,
+                                static_cast<INSTALLSTATE>(installState), W(commandLine))
+                         : kInstallServiceFailure;
 }
 
 int Win32Platform::MsiSetInternalUI(int uiLevel) {
-  return ::MsiSetInternalUI(static_cast<INSTALLUILEVEL>(uiLevel), nullptr);
+  const auto call = Installer().setInternalUI;
+  return call != nullptr ? call(static_cast<INSTALLUILEVEL>(uiLevel), nullptr)
+                         : INSTALLUILEVEL_NOCHANGE;
 }
 
 }  // namespace sp

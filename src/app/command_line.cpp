@@ -45,11 +45,14 @@ bool ParseCommandLine(Process& process) {
         options.quiet = true;
         i += 1;
       } else if (IsOption(argument, u"/e") || IsOption(argument, u"/p")) {
+        // The next argument, whatever it looks like, is the mode's path.
         const bool extract = IsOption(argument, u"/e");
-        (extract ? options.extract : options.patchList) = true;
+        bool& mode = extract ? options.extract : options.patchList;
+        std::u16string& path = extract ? options.extractionPath : options.patchListPath;
+        mode = true;
         options.install = false;
         if (i + 1 < count) {
-          (extract ? options.extractionPath : options.patchListPath) = (*arguments)[i + 1];
+          path = (*arguments)[i + 1];
           i += 2;
         } else {
           i += 1;

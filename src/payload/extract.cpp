@@ -49,21 +49,30 @@ bool ExtractToTemporaryName(Process& process, std::u16string& packagePath,
   }
 }
 
+// A new file beside the target: "<target>.partial", or ".partial2" up to
+// ".partial9" when that name is someone else's.
+OwnedFile CreateStaging(Platform& os, const std::u16string& target, std::u16string& staging) {
+  for (char16_t attempt = u'1'; attempt <= u'9'; ++attempt) {
+    staging = target + u".partial";
+    if (attempt > u'1') {
+      staging += attempt;
+    }
+    OwnedFile file(os, CreateNew(os, staging));
+    if (file || os.GetLastError() != win::kErrorFileExists) {
+      return file;
+    }
+  }
+  return OwnedFile(os, kInvalidFile);
+}
+
 // The whole package goes to a new file beside the target first, so that a
 // failure leaves the target as it was.
 bool ExtractToCallersPath(Platform& os, const std::u16string& packagePath,
                           std::span<const std::byte> bytes) {
   std::u16string staging;
-  OwnedFile file(os, kInvalidFile);
-  for (int attempt = 1; !file; ++attempt) {
-    staging = packagePath + u".partial";
-    if (attempt > 1) {
-      staging += static_cast<char16_t>(u'0' + attempt);
-    }
-    file = OwnedFile(os, CreateNew(os, staging));
-    if (!file && (os.GetLastError() != win::kErrorFileExists || attempt == 9)) {
-      return false;
-    }
+  OwnedFile file = CreateStaging(os, packagePath, staging);
+  if (!file) {
+    return false;
   }
   if (!WriteWhole(os, file, staging, bytes)) {
     return false;

@@ -16,7 +16,7 @@ fi
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev clang-format python3
   g++-mingw-w64-i686 binutils-mingw-w64-i686
-  wine wine32:i386 wine64 wixl msitools xvfb xdotool
+  wine wine32:i386 wine64 wixl msitools time
 )
 missing=()
 for p in "${packages[@]}"; do

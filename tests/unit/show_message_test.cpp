@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "recording_platform.h"
+#include "machine.h"
 
 namespace sp {
 namespace {
@@ -13,19 +13,8 @@ class ShowMessageTest : public testing::Test {
  protected:
   ShowMessageTest() : process(os) {
     process.module = os.module;
-    os.AddCatalogue(1033, {{300, u"Failed.\n\n Error Code: %d"},
-                           {301, u"Installed; %s has been updated."},
-                           {302, u"Close these: %s"},
-                           {306, u"%s is up-to-date"},
-                           {307, u"No Corvane product.\nCheck."},
-                           {308, u"Not for this version of %s."},
-                           {309, u"Bad command line."},
-                           {310, u"Supply a patch list."},
-                           {311, u"Installation Error"},
-                           {312, u"Installation Successful"},
-                           {313, u"Installation Unnecessary"},
-                           {314, u"Deployment Warning"},
-                           {315, u"Merge, do not append."}});
+    test::AddEnglishCatalogue(os);
+    os.AddCatalogue(1033, {{301, u"Installed; %s has been updated."}, {302, u"Close these: %s"}});
     os.lastError = 1603;
     process.currentProductName = u"Corvane Studio";
   }

@@ -4,19 +4,58 @@
 set -euo pipefail
 
 export DEBIAN_FRONTEND=noninteractive
-backports=/etc/apt/sources.list.d/bookworm-backports.list
+release=$(. /etc/os-release && echo "$VERSION_CODENAME")
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
 fi
-if ! grep -rqs 'bookworm-backports' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-  echo 'deb http://deb.debian.org/debian bookworm-backports main' >"$backports"
-fi
+
+# The backports suite comes from the same mirror and key as the system's own
+# release entry (not the security one), so no package host is named here.
+add_backports() {
+  grep -rqs -- "$release-backports" /etc/apt/sources.list /etc/apt/sources.list.d/ && return 0
+  local stanza
+  stanza=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null | awk -v release="$release" '
+    function flush() {
+      if (types ~ /(^| )deb( |$)/ && (" " suites " ") ~ (" " release " ") && uris != "")
+        { print uris "\t" signed; found = 1; exit }
+      types = uris = suites = signed = ""
+    }
+    /^[ \t]*$/ { flush(); next }
+    /^#/ { next }
+    /^Types:/ { sub(/^Types:[ \t]*/, ""); types = $0 }
+    /^URIs:/ { sub(/^URIs:[ \t]*/, ""); uris = $0 }
+    /^Suites:/ { sub(/^Suites:[ \t]*/, ""); suites = $0 }
+    /^Signed-By:/ { sub(/^Signed-By:[ \t]*/, ""); signed = $0 }
+    END { if (!found) flush() }')
+  if [ -n "$stanza" ]; then
+    local uris=${stanza%%$'\t'*} signed=${stanza#*$'\t'}
+    {
+      echo "Types: deb"
+      echo "URIs: $uris"
+      echo "Suites: $release-backports"
+      echo "Components: main"
+      [ -n "$signed" ] && echo "Signed-By: $signed"
+    } >"/etc/apt/sources.list.d/$release-backports.sources"
+    return 0
+  fi
+  # One-line format: the first "deb" line whose suite is exactly the release.
+  local line
+  line=$(grep -hE "^[[:space:]]*deb[[:space:]]" /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
+    awk -v release="$release" '{ i = 2; if ($2 ~ /^\[/) { while ($i !~ /\]$/) i++; i++ }
+      if ($(i + 1) == release) { $(i + 1) = release "-backports"; NF = i + 1; print $0 " main"; exit } }')
+  if [ -z "$line" ]; then
+    echo "setup: no Debian source entry for $release to take the backports suite from" >&2
+    return 1
+  fi
+  echo "$line" >"/etc/apt/sources.list.d/$release-backports.list"
+}
 
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev clang-format python3
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   wine wine32:i386 wine64 wixl msitools time
+  osslsigncode openssl xvfb xdotool
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -33,8 +72,9 @@ fi
 # address space (about a minute); the backported qemu handles it and starts in ~0.2 s.
 if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
   if ! [ -x /usr/bin/qemu-i386 ] || ! /usr/bin/qemu-i386 --version | grep -q 'version \([89]\|1[0-9]\)\.'; then
+    add_backports
     apt-get update -q
-    apt-get install -y -q --no-install-recommends -t bookworm-backports qemu-user-static
+    apt-get install -y -q --no-install-recommends -t "$release-backports" qemu-user-static
   fi
   binfmt=/proc/sys/fs/binfmt_misc
   [ -e "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt"

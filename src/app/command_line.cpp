@@ -25,12 +25,10 @@ bool IsOption(const std::u16string& argument, std::u16string_view option) {
 
 }  // namespace
 
-bool ParseCommandLine(Process& process) {
-  Platform& os = process.os;
+bool ParseCommandLine(Platform& os, RunOptions& options) {
   const auto arguments = os.CommandLineToArgvW(os.GetCommandLineW());
   const std::size_t count = arguments ? arguments->size() : 0;
 
-  RunOptions& options = process.options;
   options.quiet = false;
   options.extract = false;
   options.extractionPath.clear();

@@ -1,6 +1,5 @@
 #include "app/service_pack_main.h"
 
-#include "app/command_line.h"
 #include "install/apply.h"
 #include "payload/extract.h"
 #include "payload/patch_list.h"
@@ -12,51 +11,48 @@ namespace {
 constexpr std::uint32_t kListBoxStyle = 0x50000;  // MB_TOPMOST | MB_SETFOREGROUND
 
 // "/e": the package at the given path, or at a new temporary name. Shows nothing.
-std::uint32_t RunExtractMode(Process& process) {
-  return ExtractPatchPackage(process, process.options.extractionPath, kPackageResource)
-             ? 0
-             : FailureCode(process.os);
+Status RunExtractMode(Process& process) {
+  return ExtractPatchPackage(process.os, process.module, process.temporaryNames,
+                             process.options.extractionPath, kPackageResource);
 }
 
 // "/i": the target product codes in one box, also in quiet mode. The box shows
-// an empty text when they cannot be read.
-std::uint32_t RunListMode(Process& process) {
-  std::uint32_t exitCode = 0;
+// an empty text when they cannot be read. The package it extracts stays.
+Status RunListMode(Process& process) {
   std::u16string packagePath;
-  if (!ExtractPatchPackage(process, packagePath, kPackageResource)) {
-    exitCode = FailureCode(process.os);
-  }
+  const Status extracted = ExtractPatchPackage(process.os, process.module, process.temporaryNames,
+                                               packagePath, kPackageResource);
   std::u16string codes;
-  if (!ReadTargetProductCodes(process, packagePath, codes) && exitCode == 0) {
-    exitCode = FailureCode(process.os);
-  }
+  const Status read = ReadTargetProductCodes(process.os, packagePath, codes);
   process.os.MessageBoxW(codes, u"List of Products", kListBoxStyle);
-  return exitCode;
+  return extracted.ok() ? read : extracted;
 }
 
 }  // namespace
 
-std::uint32_t ServicePackMain(Process& process, ModuleHandle instance) {
-  process.module = instance;
-  if (!ParseCommandLine(process)) {
+std::uint32_t ServicePackMain(Process& process) {
+  if (!ParseCommandLine(process.os, process.options)) {
     return 0;
   }
+  const RunOptions& options = process.options;
+  const MessageContext messages{process.os, process.module, options.quiet};
   // With several modes, the first that fails decides the exit code.
   std::uint32_t exitCode = 0;
-  const auto keepFirstFailure = [&exitCode](std::uint32_t code) {
+  const auto keepFirstFailure = [&exitCode](Status status) {
     if (exitCode == 0) {
-      exitCode = code;
+      exitCode = status.code();
     }
   };
-  const RunOptions& options = process.options;
   if (options.install) {
-    exitCode = ApplyPatchToProducts(process).exitCode;
+    exitCode = ApplyPatchToProducts(messages, process.temporaryNames, process.targetProducts,
+                                    process.currentProductName)
+                   .exitCode;
   } else {
     if (options.extract) {
       keepFirstFailure(RunExtractMode(process));
     }
     if (options.patchList) {
-      keepFirstFailure(WritePatchList(process, process.options.patchListPath));
+      keepFirstFailure(WritePatchList(messages, process.options.patchListPath));
     }
     if (options.list) {
       keepFirstFailure(RunListMode(process));

@@ -8,6 +8,6 @@
 namespace sp {
 
 // Runs the modes the command line selects and returns the process exit code.
-std::uint32_t ServicePackMain(Process& process, ModuleHandle instance);
+std::uint32_t ServicePackMain(Process& process);
 
 }  // namespace sp

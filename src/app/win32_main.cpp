@@ -1,4 +1,5 @@
-// The Windows entry point: hands the real platform and the module to the main routine.
+// The Windows entry point: builds the process-wide objects on the real platform
+// and the module the system loaded, and hands them to the main routine.
 #include <windows.h>
 
 #include "app/service_pack_main.h"
@@ -6,8 +7,6 @@
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   sp::Win32Platform platform;
-  sp::Process process(platform);
-  const std::uint32_t exitCode =
-      sp::ServicePackMain(process, sp::ModuleHandle(reinterpret_cast<std::uintptr_t>(instance)));
-  return static_cast<int>(exitCode);
+  sp::Process process(platform, sp::ModuleHandle(reinterpret_cast<std::uintptr_t>(instance)));
+  return static_cast<int>(sp::ServicePackMain(process));
 }

@@ -4,7 +4,6 @@
 
 #include "install/logs.h"
 #include "messages/catalogue.h"
-#include "messages/show_message.h"
 #include "payload/extract.h"
 #include "products/discovery.h"
 #include "products/package_version.h"
@@ -60,52 +59,48 @@ class ExitCode {
 };
 
 // The record keeps the command line of its last reconfiguration.
-std::uint32_t Reconfigure(Process& process, ProductRecord& record, std::u16string commandLine) {
+std::uint32_t Reconfigure(Platform& os, ProductRecord& record, std::u16string commandLine) {
   record.commandLine = std::move(commandLine);
-  return process.os.MsiConfigureProductExW(record.productCode, kInstallLevelDefault,
-                                           kInstallStateDefault, record.commandLine);
-}
-
-void ReportFailure(Process& process, std::uint32_t result) {
-  process.os.SetLastError(result);
-  ShowMessage(process, MessageId::kInstallFailed);
+  return os.MsiConfigureProductExW(record.productCode, kInstallLevelDefault, kInstallStateDefault,
+                                   record.commandLine);
 }
 
 // Two reconfigurations: the first with the prompt that lists the applications to
 // close, the second, only after the first succeeded, with the patch alone.
-void ApplyPatch(Process& process, ProductRecord& record, const std::u16string& patch,
+void ApplyPatch(const MessageContext& messages, ProductRecord& record, const std::u16string& patch,
                 ExitCode& exitCode) {
+  Platform& os = messages.os;
   std::u16string applicationsToClose;
-  LoadCatalogString(process.os, process.module, MessageId::kApplicationsToClose,
-                    applicationsToClose, kCatalogueCapacity);
+  LoadCatalogString(os, messages.module, MessageId::kApplicationsToClose, applicationsToClose,
+                    kCatalogueCapacity);
   const std::uint32_t first =
-      Reconfigure(process, record,
+      Reconfigure(os, record,
                   u"PATCH=\"" + patch + u"\" REBOOTPROMPT=S FILESINUSETEXT=\"" +
                       applicationsToClose + u"\" REINSTALL=ALL REINSTALLMODE=emus");
   if (!Succeeded(first)) {
     exitCode.Failed(first);
-    ReportFailure(process, first);
+    ShowFailure(messages, Status::Failure(first));
     return;
   }
   const std::uint32_t second =
-      Reconfigure(process, record, u"PATCH=\"" + patch + u"\" REINSTALL=ALL REINSTALLMODE=emus");
+      Reconfigure(os, record, u"PATCH=\"" + patch + u"\" REINSTALL=ALL REINSTALLMODE=emus");
   if (!Succeeded(second)) {
     exitCode.Failed(second);
-    ReportFailure(process, second);
+    ShowFailure(messages, Status::Failure(second));
     return;
   }
   exitCode.Patched(first);
   exitCode.Patched(second);
-  ShowMessage(process, MessageId::kInstallSucceeded);
+  ShowMessage(messages, MessageId::kInstallSucceeded, record.productName);
 }
 
-void EnableLog(Process& process, const std::u16string& logDirectory,
+void EnableLog(Platform& os, const std::u16string& logDirectory,
                const std::u16string& productName) {
   if (const auto path = LogFilePath(logDirectory, productName)) {
-    process.os.MsiEnableLogW(kLogModeVerbose, *path, 0);
+    os.MsiEnableLogW(kLogModeVerbose, *path, 0);
   } else {
     // No log rather than one that goes on writing into the previous product's.
-    process.os.MsiEnableLogW(0, u"", 0);
+    os.MsiEnableLogW(0, u"", 0);
   }
 }
 
@@ -132,54 +127,62 @@ VersionGate CheckVersion(const ProductRecord& record) {
   return VersionGate::kUnsupported;
 }
 
-InstallOutcome ApplyPatchToProducts(Process& process) {
-  Platform& os = process.os;
-  if (process.options.quiet) {
+InstallOutcome ApplyPatchToProducts(const MessageContext& messages, TemporaryNameGenerator& names,
+                                    TargetProductList& products,
+                                    std::u16string& currentProductName) {
+  Platform& os = messages.os;
+  if (messages.quiet) {
     os.MsiSetInternalUI(kUiLevelNone);  // nobody is there to answer the installer's own dialogs
   }
+  // Once written, the package stays on disk whenever the run stops early, for
+  // the administrator to look at; only a completed run removes it.
   std::u16string patchSourcePath;
-  if (!ExtractPatchPackage(process, patchSourcePath, kPackageResource)) {
-    ShowMessage(process, MessageId::kInstallFailed);
-    return InstallOutcome{false, FailureCode(os)};
+  if (const Status extracted =
+          ExtractPatchPackage(os, messages.module, names, patchSourcePath, kPackageResource);
+      !extracted.ok()) {
+    ShowFailure(messages, extracted);
+    return InstallOutcome{false, extracted.code()};
   }
-  if (!DiscoverTargetProducts(process, patchSourcePath)) {
-    return InstallOutcome{false, FailureCode(os)};
+  if (const Status discovered =
+          DiscoverTargetProducts(os, messages.module, patchSourcePath, products);
+      !discovered.ok()) {
+    ShowFailure(messages, discovered);
+    return InstallOutcome{false, discovered.code()};
   }
-  TargetProductList& products = process.targetProducts;
   if (products.empty()) {
-    ShowMessage(process, MessageId::kNoTargetProduct);
+    ShowMessage(messages, MessageId::kNoTargetProduct);
     return InstallOutcome{false, kErrorProductVersion};
   }
 
-  const std::u16string logDirectory = GetLogDirectory(process, kLogPathCapacity);
+  const std::u16string logDirectory = GetLogDirectory(os, kLogPathCapacity);
   std::size_t upToDate = 0;
   ExitCode exitCode;
   for (std::size_t i = 0; i < products.size(); ++i) {
     ProductRecord& record = *products[i];
-    process.currentProductName = record.productName;
+    currentProductName = record.productName;
     os.SetThreadLocale(static_cast<std::uint32_t>(ParseDecimal(record.language)));
-    EnableLog(process, logDirectory, record.productName);
+    EnableLog(os, logDirectory, record.productName);
     switch (CheckVersion(record)) {
       case VersionGate::kUpToDate:
         ++upToDate;
         break;
       case VersionGate::kUnsupported:
         exitCode.Unsupported();
-        ShowMessage(process, MessageId::kUnsupportedVersion);
+        ShowMessage(messages, MessageId::kUnsupportedVersion, currentProductName);
         break;
       case VersionGate::kQualifies:
-        ApplyPatch(process, record, patchSourcePath, exitCode);
+        ApplyPatch(messages, record, patchSourcePath, exitCode);
         break;
       case VersionGate::kStopRun:
-        ShowMessage(process, MessageId::kUpToDate);
+        ShowMessage(messages, MessageId::kUpToDate, currentProductName);
         return InstallOutcome{false, win::kErrorInstallFailure};
     }
   }
   if (upToDate == products.size()) {
     os.SetThreadLocale(kLocaleUserDefault);
-    ShowMessage(process, MessageId::kUpToDate);
+    ShowMessage(messages, MessageId::kUpToDate, currentProductName);
   }
-  os.DeleteFileW(patchSourcePath);
+  os.DeleteFileW(patchSourcePath);  // the run is complete: the package has served
   return InstallOutcome{true, exitCode.Value()};
 }
 

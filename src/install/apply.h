@@ -3,7 +3,11 @@
 
 #include <cstdint>
 
-#include "app/process.h"
+#include <string>
+
+#include "messages/show_message.h"
+#include "payload/temporary_name.h"
+#include "products/product_record.h"
 
 namespace sp {
 
@@ -21,6 +25,11 @@ struct InstallOutcome {
   std::uint32_t exitCode;
 };
 
-InstallOutcome ApplyPatchToProducts(Process& process);
+// The whole install run: extraction, discovery into `products`, then each
+// product in turn. `currentProductName` is the name of the product being handled,
+// which messages about it show.
+InstallOutcome ApplyPatchToProducts(const MessageContext& messages, TemporaryNameGenerator& names,
+                                    TargetProductList& products,
+                                    std::u16string& currentProductName);
 
 }  // namespace sp

@@ -51,14 +51,13 @@ void StripTrailingBackslash(std::u16string& path) {
   }
 }
 
-bool DirectoryExists(Process& process, const std::u16string& path) {
+bool DirectoryExists(Platform& os, const std::u16string& path) {
   std::uint32_t attributes = 0;
-  const OwnedFind find(process.os, process.os.FindFirstFileW(path, attributes));
+  const OwnedFind find(os, os.FindFirstFileW(path, attributes));
   return find && (attributes & win::kFileAttributeDirectory) != 0;
 }
 
-std::u16string GetLogDirectory(Process& process, std::uint32_t capacity) {
-  Platform& os = process.os;
+std::u16string GetLogDirectory(Platform& os, std::uint32_t capacity) {
   const TempPathResult temp = os.GetTempPathW(capacity - 1);
   // A directory that does not fit the buffer is as good as none.
   if (temp.result == 0 || temp.result >= capacity - 1) {
@@ -66,7 +65,7 @@ std::u16string GetLogDirectory(Process& process, std::uint32_t capacity) {
   }
   std::u16string directory = temp.path;
   StripTrailingBackslash(directory);
-  if (DirectoryExists(process, directory) || os.CreateDirectoryW(directory)) {
+  if (DirectoryExists(os, directory) || os.CreateDirectoryW(directory)) {
     return directory;
   }
   return kFallbackDirectory;

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "app/process.h"
+#include "platform/platform.h"
 
 namespace sp {
 
@@ -14,12 +14,12 @@ inline constexpr std::uint32_t kLogPathCapacity = 260;
 
 // The temporary directory without its trailing backslash, created if it is
 // missing; "c:" when there is none, it does not fit `capacity`, or it cannot be made.
-std::u16string GetLogDirectory(Process& process, std::uint32_t capacity);
+std::u16string GetLogDirectory(Platform& os, std::uint32_t capacity);
 
 // Removes one trailing backslash, except the one of a drive root such as "C:\".
 void StripTrailingBackslash(std::u16string& path);
 
-bool DirectoryExists(Process& process, const std::u16string& path);
+bool DirectoryExists(Platform& os, const std::u16string& path);
 
 // "<directory>\<product name>.log" with the name made safe for a file name; in
 // "c:" when that is too long; none when even that does not fit.

@@ -43,35 +43,38 @@ const MessageStyle* FindStyle(MessageId id) {
 
 }  // namespace
 
-void ShowMessage(Process& process, MessageId id) {
-  if (process.options.quiet) {
+void ShowMessage(const MessageContext& messages, MessageId id, std::u16string_view productName) {
+  if (messages.quiet) {
     return;
   }
-  Platform& os = process.os;
+  Platform& os = messages.os;
   // Read first, so that the code shown is the one the failing step left.
   const std::uint32_t lastError = os.GetLastError();
 
   std::u16string caption = u"Error";
   std::u16string text;
-  LoadCatalogString(os, process.module, id, text, kCatalogueCapacity);
+  LoadCatalogString(os, messages.module, id, text, kCatalogueCapacity);
 
   const MessageStyle* entry = FindStyle(id);
   MessageArgument argument;
   if (entry != nullptr && entry->argument == Argument::kLastError) {
     argument = static_cast<std::int32_t>(lastError);
   } else if (entry != nullptr && entry->argument == Argument::kProductName) {
-    argument = std::u16string_view(process.currentProductName);
+    argument = productName;
   }
   const std::u16string shown = FormatMessageText(text, argument);
 
   std::uint32_t style = kStylePlain;
   if (entry != nullptr) {
-    LoadCatalogString(os, process.module, entry->caption, caption, kCatalogueCapacity);
+    LoadCatalogString(os, messages.module, entry->caption, caption, kCatalogueCapacity);
     style = entry->style;
   }
   os.MessageBoxW(shown, caption, style);
-  // The caller may still report the failing step's code after telling the user.
-  os.SetLastError(lastError);
+}
+
+void ShowFailure(const MessageContext& messages, Status failure) {
+  messages.os.SetLastError(failure.code());
+  ShowMessage(messages, MessageId::kInstallFailed);
 }
 
 }  // namespace sp

@@ -1,13 +1,30 @@
 // Shows one catalogued message to the user, or nothing in quiet mode.
 #pragma once
 
-#include "app/process.h"
+#include <string_view>
+
 #include "messages/message_id.h"
+#include "platform/platform.h"
+#include "platform/status.h"
 
 namespace sp {
 
-// Shows message `id` in the thread's language and returns when the user has
-// closed it. Leaves the thread's last error as it found it.
-void ShowMessage(Process& process, MessageId id);
+// What showing a message reads besides its id: the platform, the module whose
+// string tables hold the catalogue, and whether the run is quiet.
+struct MessageContext {
+  Platform& os;
+  ModuleHandle module;
+  bool quiet;
+};
+
+// Shows message `id` in the thread's language, with `productName` in place of
+// its "%s", and returns when the user has closed it. Message 300 shows the
+// thread's last error, read before anything else.
+void ShowMessage(const MessageContext& messages, MessageId id,
+                 std::u16string_view productName = {});
+
+// Message 300 with the code of `failure`, which becomes the thread's last error
+// (also in quiet mode, where nothing is shown).
+void ShowFailure(const MessageContext& messages, Status failure);
 
 }  // namespace sp

@@ -1,20 +1,19 @@
 // Appending the deployment notes to a patch list file.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
-#include "app/process.h"
+#include "messages/show_message.h"
+#include "platform/status.h"
 
 namespace sp {
 
 inline constexpr char16_t kDefaultPatchList[] = u"patchlist.txt";
 
-// Appends one record per note ("TXT" #206, #207, ...) to the file at
-// `patchListPath` ("patchlist.txt" when empty): five "*" and CR LF, the note, CR
-// LF. A record is written whole or not at all. Returns 0 when every note was
-// appended, else the Windows error code of the step that stopped it (1603 when
-// that step left none).
-std::uint32_t WritePatchList(Process& process, std::u16string& patchListPath);
+// Appends one record per note ("TXT" #206, #207, ... of the messages' module) to
+// the file at `patchListPath` ("patchlist.txt" when empty): five "*" and CR LF,
+// the note, CR LF. A record is written whole or not at all. Succeeds when every
+// note was appended; else reports the step that stopped it (message 310 or 300).
+Status WritePatchList(const MessageContext& messages, std::u16string& patchListPath);
 
 }  // namespace sp

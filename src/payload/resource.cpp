@@ -2,28 +2,26 @@
 
 namespace sp {
 
-RawResource FindRawResource(Process& process, const std::u16string& name,
+RawResource FindRawResource(Platform& os, ModuleHandle module, const std::u16string& name,
                             const std::u16string& type) {
-  Platform& os = process.os;
-  os.SetLastError(
-      win::kErrorSuccess);  // so that a failure the platform does not name shows as none
-  const ResourceHandle found = os.FindResourceW(process.module, name, type);
+  const ResourceHandle found = os.FindResourceW(module, name, type);
   if (found == ResourceHandle{}) {
-    return RawResource{RawResource::State::kMissing, {}};
+    return RawResource{RawResource::State::kMissing, {}, LastErrorStatus(os)};
   }
-  const std::uint32_t size = os.SizeofResource(process.module, found);
+  // An empty resource and a failed lock name no error code of their own.
+  const std::uint32_t size = os.SizeofResource(module, found);
   if (size == 0) {
-    return RawResource{RawResource::State::kUnusable, {}};
+    return RawResource{RawResource::State::kUnusable, {}, Status::Failure(win::kErrorSuccess)};
   }
-  const LoadedResource loaded = os.LoadResource(process.module, found);
+  const LoadedResource loaded = os.LoadResource(module, found);
   if (loaded == LoadedResource{}) {
-    return RawResource{RawResource::State::kUnusable, {}};
+    return RawResource{RawResource::State::kUnusable, {}, LastErrorStatus(os)};
   }
   const std::byte* bytes = os.LockResource(loaded);
   if (bytes == nullptr) {
-    return RawResource{RawResource::State::kUnusable, {}};
+    return RawResource{RawResource::State::kUnusable, {}, Status::Failure(win::kErrorSuccess)};
   }
-  return RawResource{RawResource::State::kFound, std::span<const std::byte>(bytes, size)};
+  return RawResource{RawResource::State::kFound, std::span<const std::byte>(bytes, size), {}};
 }
 
 }  // namespace sp

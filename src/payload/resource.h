@@ -5,7 +5,8 @@
 #include <span>
 #include <string>
 
-#include "app/process.h"
+#include "platform/platform.h"
+#include "platform/status.h"
 
 namespace sp {
 
@@ -13,12 +14,12 @@ struct RawResource {
   enum class State { kFound, kMissing, kUnusable };
   State state = State::kMissing;
   std::span<const std::byte> bytes;  // valid for the life of the process
+  Status failure;                    // why it is missing or unusable
 };
 
 // Missing when the look-up fails; unusable when it is found but its size is 0 or
-// it cannot be loaded or locked. On failure the thread's last error is what the
-// failing call left, 0 when it left none.
-RawResource FindRawResource(Process& process, const std::u16string& name,
+// it cannot be loaded or locked.
+RawResource FindRawResource(Platform& os, ModuleHandle module, const std::u16string& name,
                             const std::u16string& type);
 
 }  // namespace sp

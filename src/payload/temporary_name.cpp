@@ -3,56 +3,56 @@
 #include "messages/format.h"
 
 namespace sp {
-namespace {
 
-bool EntryExists(Platform& os, const std::u16string& path) {
-  return os.GetFileAttributesW(path) != kInvalidFileAttributes;
-}
-
-std::u16string ChooseDirectory(Process& process, const std::optional<std::u16string>& directory) {
-  Platform& os = process.os;
-  if (const auto tmp = os.GetEnvironmentVariableW(u"TMP"); tmp && EntryExists(os, *tmp)) {
+std::u16string TemporaryNameGenerator::ChooseDirectory(
+    const std::optional<std::u16string>& directory) {
+  const auto exists = [this](const std::u16string& path) {
+    return os_.GetFileAttributesW(path) != kInvalidFileAttributes;
+  };
+  if (const auto tmp = os_.GetEnvironmentVariableW(u"TMP"); tmp && exists(*tmp)) {
     return *tmp;
   }
-  if (directory && EntryExists(os, *directory)) {
+  if (directory && exists(*directory)) {
     return *directory;
   }
-  if (EntryExists(os, u"\\")) {
+  if (exists(u"\\")) {
     return u"\\";
   }
   return u".";
 }
 
-}  // namespace
-
-std::optional<std::u16string> MakeTemporaryName(Process& process,
-                                                const std::optional<std::u16string>& directory,
-                                                const std::u16string& prefix) {
-  Platform& os = process.os;
-  std::u16string base = ChooseDirectory(process, directory);
+Expected<std::u16string> TemporaryNameGenerator::MakeTemporaryName(
+    const std::optional<std::u16string>& directory, const std::u16string& prefix) {
+  std::u16string base = ChooseDirectory(directory);
   if (base.back() != u'\\' && base.back() != u'/') {
     base += u'\\';
   }
   base += prefix;
 
-  TemporaryNameState& state = process.temporaryNames;
-  os.EnterNameLock();
-  if (prefix.size() > state.previousPrefixLength) {
-    state.counter = 1;
+  lock_->Enter();
+  if (prefix.size() > previousPrefixLength_) {
+    counter_ = 1;
   }
-  state.previousPrefixLength = prefix.size();
+  previousPrefixLength_ = prefix.size();
   std::optional<std::u16string> name;
+  Status refused;
   for (std::uint32_t attempt = 0; attempt < kTemporaryNameAttempts && !name; ++attempt) {
-    ++state.counter;
-    std::u16string candidate = base + DecimalText(state.counter);
-    // A name whose attributes cannot be read for lack of access may well exist.
-    if (os.GetFileAttributesW(candidate) == kInvalidFileAttributes &&
-        os.GetLastError() != win::kErrorAccessDenied) {
+    ++counter_;
+    std::u16string candidate = base + DecimalText(counter_);
+    if (os_.GetFileAttributesW(candidate) != kInvalidFileAttributes) {
+      refused = Status::Failure(win::kErrorFileExists);
+    } else if (const std::uint32_t error = os_.GetLastError(); error == win::kErrorAccessDenied) {
+      // A name whose attributes cannot be read for lack of access may well exist.
+      refused = Status::Failure(error);
+    } else {
       name = std::move(candidate);
     }
   }
-  os.LeaveNameLock();
-  return name;
+  lock_->Leave();
+  if (!name) {
+    return refused;
+  }
+  return std::move(*name);
 }
 
 }  // namespace sp

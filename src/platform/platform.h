@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -76,6 +77,14 @@ struct InstallerText {
   std::uint32_t length = 0;  // the length the call returned through its in/out argument
 };
 
+// A lock for state that more than one thread could reach.
+class Lock {
+ public:
+  virtual ~Lock() = default;
+  virtual void Enter() = 0;
+  virtual void Leave() = 0;
+};
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -107,9 +116,7 @@ class Platform {
   virtual std::optional<std::vector<std::u16string>> CommandLineToArgvW(
       const std::u16string& commandLine) = 0;
   virtual std::optional<std::u16string> GetEnvironmentVariableW(const std::u16string& name) = 0;
-  // The lock that guards the temporary-name counter.
-  virtual void EnterNameLock() = 0;
-  virtual void LeaveNameLock() = 0;
+  virtual std::unique_ptr<Lock> CreateLock() = 0;
 
   // Files and directories. `bufferLength` is the size, in wide characters, of the
   // buffer the call is given.

@@ -3,7 +3,6 @@
 #include <memory>
 
 #include "messages/catalogue.h"
-#include "messages/show_message.h"
 #include "products/package_summary.h"
 
 namespace sp {
@@ -12,46 +11,44 @@ namespace {
 constexpr std::uint32_t kAttributeCapacity = 1024;
 constexpr int kStateAdvertised = 1;
 constexpr int kStateInstalled = 5;
+constexpr std::uint32_t kErrorResourceNameNotFound = 1814;
 
-std::u16string ReadAttribute(Process& process, const std::u16string& productCode,
+std::u16string ReadAttribute(Platform& os, const std::u16string& productCode,
                              const std::u16string& attribute) {
-  return process.os.MsiGetProductInfoW(productCode, attribute, kAttributeCapacity).text;
-}
-
-bool Fail(Process& process) {
-  ShowMessage(process, MessageId::kInstallFailed);
-  return false;
+  return os.MsiGetProductInfoW(productCode, attribute, kAttributeCapacity).text;
 }
 
 }  // namespace
 
-bool IsProductPresent(Process& process, const std::u16string& productCode) {
-  const int state = process.os.MsiQueryProductStateW(productCode);
+bool IsProductPresent(Platform& os, const std::u16string& productCode) {
+  const int state = os.MsiQueryProductStateW(productCode);
   return state == kStateAdvertised || state == kStateInstalled;
 }
 
-std::u16string ReadInstalledVersion(Process& process, const std::u16string& productCode) {
-  return ReadAttribute(process, productCode, u"VersionString");
+std::u16string ReadInstalledVersion(Platform& os, const std::u16string& productCode) {
+  return ReadAttribute(os, productCode, u"VersionString");
 }
 
-bool ReadProductIdentity(Process& process, const std::u16string& productCode, std::u16string& name,
+bool ReadProductIdentity(Platform& os, const std::u16string& productCode, std::u16string& name,
                          std::u16string& language) {
-  name = ReadAttribute(process, productCode, u"ProductName");
-  language = ReadAttribute(process, productCode, u"Language");
+  name = ReadAttribute(os, productCode, u"ProductName");
+  language = ReadAttribute(os, productCode, u"Language");
   return true;
 }
 
-bool DiscoverTargetProducts(Process& process, const std::u16string& packagePath) {
+Status DiscoverTargetProducts(Platform& os, ModuleHandle module, const std::u16string& packagePath,
+                              TargetProductList& products) {
   ProductRecord templateRecord;
-  if (LoadCatalogString(process.os, process.module, MessageId::kUpgradeVersion,
-                        templateRecord.upgradeVersion, kCatalogueCapacity) == 0 ||
-      LoadCatalogString(process.os, process.module, MessageId::kCandidateVersions,
-                        templateRecord.candidateVersions, kCatalogueCapacity) == 0) {
-    return Fail(process);
+  // A version text missing from the catalogue names no code of its own.
+  if (LoadCatalogString(os, module, MessageId::kUpgradeVersion, templateRecord.upgradeVersion,
+                        kCatalogueCapacity) == 0 ||
+      LoadCatalogString(os, module, MessageId::kCandidateVersions, templateRecord.candidateVersions,
+                        kCatalogueCapacity) == 0) {
+    return Status::Failure(kErrorResourceNameNotFound);
   }
   std::u16string codes;
-  if (!ReadTargetProductCodes(process, packagePath, codes)) {
-    return Fail(process);
+  if (const Status read = ReadTargetProductCodes(os, packagePath, codes); !read.ok()) {
+    return read;
   }
 
   // The template holds the part of the list not yet walked, each code ended by
@@ -61,14 +58,14 @@ bool DiscoverTargetProducts(Process& process, const std::u16string& packagePath)
        end != std::u16string::npos && end > 0; end = templateRecord.productCode.find(u';')) {
     auto record = std::make_unique<ProductRecord>(templateRecord);
     record->productCode = templateRecord.productCode.substr(0, end);
-    if (IsProductPresent(process, record->productCode)) {
-      record->installedVersion = ReadInstalledVersion(process, record->productCode);
-      ReadProductIdentity(process, record->productCode, record->productName, record->language);
-      process.targetProducts.push_back(std::move(record));
+    if (IsProductPresent(os, record->productCode)) {
+      record->installedVersion = ReadInstalledVersion(os, record->productCode);
+      ReadProductIdentity(os, record->productCode, record->productName, record->language);
+      products.push_back(std::move(record));
     }
     templateRecord.productCode.erase(0, end + 1);
   }
-  return true;
+  return Status();
 }
 
 }  // namespace sp

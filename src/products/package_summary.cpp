@@ -9,40 +9,39 @@ constexpr std::uint32_t kErrorFilenameExcedRange = 206;
 
 }  // namespace
 
-OpenedSummary OpenPackageSummary(Process& process, const std::u16string& path) {
-  Platform& os = process.os;
+Expected<SummaryHandle> OpenPackageSummary(Platform& os, const std::u16string& path) {
   const FullPathResult full = os.GetFullPathNameW(path, kFullPathCapacity);
   // A path that cannot be resolved, or not within the buffer, opens nothing.
-  if (full.result == 0 || full.result >= kFullPathCapacity) {
-    return OpenedSummary{SummaryHandle(os, MsiHandle{}),
-                         full.result == 0 ? FailureCode(os) : kErrorFilenameExcedRange};
+  if (full.result == 0) {
+    return LastErrorStatus(os);
+  }
+  if (full.result >= kFullPathCapacity) {
+    return Status::Failure(kErrorFilenameExcedRange);
   }
   const SummaryOpenResult opened = os.MsiGetSummaryInformationW(full.path, 0);
-  return OpenedSummary{SummaryHandle(os, opened.status == 0 ? opened.handle : MsiHandle{}),
-                       opened.status};
+  if (opened.status != win::kErrorSuccess) {
+    return Status::Failure(opened.status);
+  }
+  return SummaryHandle(os, opened.handle);
 }
 
-bool ReadTargetProductCodes(Process& process, const std::u16string& packagePath,
-                            std::u16string& codes) {
-  Platform& os = process.os;
-  OpenedSummary summary = OpenPackageSummary(process, packagePath);
-  if (!summary.handle) {
-    os.SetLastError(summary.status);
-    return false;
+Status ReadTargetProductCodes(Platform& os, const std::u16string& packagePath,
+                              std::u16string& codes) {
+  auto summary = OpenPackageSummary(os, packagePath);
+  if (!summary.ok()) {
+    return summary.status();
   }
-  InstallerText read = os.MsiSummaryInfoGetPropertyW(summary.handle.get(), kTargetProductsProperty,
-                                                     kFirstReadCapacity);
+  InstallerText read =
+      os.MsiSummaryInfoGetPropertyW(summary->get(), kTargetProductsProperty, kFirstReadCapacity);
   if (read.status == win::kErrorMoreData) {
-    read = os.MsiSummaryInfoGetPropertyW(summary.handle.get(), kTargetProductsProperty,
-                                         read.length + 1);
+    read = os.MsiSummaryInfoGetPropertyW(summary->get(), kTargetProductsProperty, read.length + 1);
   }
-  summary.handle.Close();
+  summary->Close();
   if (read.status != win::kErrorSuccess) {
-    os.SetLastError(read.status);
-    return false;
+    return Status::Failure(read.status);
   }
   codes = read.text;
-  return true;
+  return Status();
 }
 
 }  // namespace sp

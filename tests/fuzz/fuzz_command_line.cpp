@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   m.os.arguments = arguments;
   m.os.summaryText = sp::fuzz::Text(input, 64);
 
-  sp::ServicePackMain(m.process, m.os.module);
+  sp::ServicePackMain(m.process);
 
   const sp::RunOptions& o = m.process.options;
   if (o.install == (o.extract || o.patchList || o.list) || !m.process.targetProducts.empty() ||

@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     product.configureResults = {Result(input), Result(input), Result(input), Result(input)};
   }
 
-  const sp::InstallOutcome outcome = sp::ApplyPatchToProducts(m.process);
+  const sp::InstallOutcome outcome = sp::test::Apply(m);
 
   const std::u16string package = u"C:\\T\\MSP2";
   // A failed reconfiguration is the one the driver sets as the last error.

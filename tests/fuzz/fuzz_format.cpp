@@ -23,8 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   sp::test::Machine m;
   m.os.strings[1033][301] = text;
-  m.process.currentProductName = name;
-  sp::ShowMessage(m.process, sp::MessageId::kInstallSucceeded);
+  sp::ShowMessage(m.messages(), sp::MessageId::kInstallSucceeded, name);
   std::u16string loaded = text.substr(0, 255);
   loaded = loaded.substr(0, loaded.find(u'\0'));
   const std::string expected =

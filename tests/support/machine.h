@@ -4,6 +4,8 @@
 #include <string>
 
 #include "app/process.h"
+#include "install/apply.h"
+#include "messages/show_message.h"
 #include "recording_platform.h"
 
 namespace sp::test {
@@ -31,16 +33,24 @@ inline void AddEnglishCatalogue(RecordingPlatform& os) {
 }
 
 struct Machine {
-  Machine() : process(os) {
-    process.module = os.module;
+  Machine() {
     AddEnglishCatalogue(os);
     os.AddResource(u"MSP", u"IDR_MSP_TB",
                    std::string_view(kPackageBytes, sizeof kPackageBytes - 1));
     os.AddResource(u"TXT", u"#206", kNote206);
   }
 
+  // What the messages of a run read, quiet as the process's options say.
+  MessageContext messages() { return MessageContext{os, process.module, process.options.quiet}; }
+
   RecordingPlatform os;
-  Process process;
+  Process process{os, os.module};
 };
+
+// A whole install run on the machine's process.
+inline InstallOutcome Apply(Machine& m) {
+  return ApplyPatchToProducts(m.messages(), m.process.temporaryNames, m.process.targetProducts,
+                              m.process.currentProductName);
+}
 
 }  // namespace sp::test

@@ -321,11 +321,22 @@ std::optional<std::u16string> RecordingPlatform::GetEnvironmentVariableW(
   return it->second;
 }
 
-void RecordingPlatform::EnterNameLock() {
-  Record("EnterNameLock()");
-}
-void RecordingPlatform::LeaveNameLock() {
-  Record("LeaveNameLock()");
+namespace {
+
+class RecordingLock final : public Lock {
+ public:
+  explicit RecordingLock(std::vector<std::string>& log) : log_(log) {}
+  void Enter() override { log_.push_back("EnterLock()"); }
+  void Leave() override { log_.push_back("LeaveLock()"); }
+
+ private:
+  std::vector<std::string>& log_;
+};
+
+}  // namespace
+
+std::unique_ptr<Lock> RecordingPlatform::CreateLock() {
+  return std::make_unique<RecordingLock>(log);
 }
 
 // ---- files ----

@@ -114,8 +114,7 @@ class RecordingPlatform : public Platform {
   std::optional<std::vector<std::u16string>> CommandLineToArgvW(
       const std::u16string& commandLine) override;
   std::optional<std::u16string> GetEnvironmentVariableW(const std::u16string& name) override;
-  void EnterNameLock() override;
-  void LeaveNameLock() override;
+  std::unique_ptr<Lock> CreateLock() override;
   TempPathResult GetTempPathW(std::uint32_t bufferLength) override;
   FullPathResult GetFullPathNameW(const std::u16string& path, std::uint32_t bufferLength) override;
   std::uint32_t GetFileAttributesW(const std::u16string& path) override;

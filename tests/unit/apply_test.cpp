@@ -65,7 +65,7 @@ TEST_P(OutcomeTest, CallsReportsAndExitCode) {
   m.os.products[u"{A}"].info[u"VersionString"] = c.installed;
   m.os.products[u"{A}"].configureResults = c.results;
 
-  const InstallOutcome outcome = ApplyPatchToProducts(m.process);
+  const InstallOutcome outcome = Apply(m);
 
   std::vector<std::string> expected = {kLocale, kLog};
   expected.insert(expected.end(), c.effects.begin(), c.effects.end());
@@ -141,7 +141,7 @@ TEST_F(ApplyTest, UpgradeBeforeTheInstalledVersionStopsTheRun) {
   AddProduct(u"{B}", u"Beta", u"1031", u"9.1.030.0");
   m.os.summaryText = u"{A};{B}";
 
-  const InstallOutcome outcome = ApplyPatchToProducts(m.process);
+  const InstallOutcome outcome = Apply(m);
 
   EXPECT_EQ(Effects(),
             (std::vector<std::string>{
@@ -155,7 +155,7 @@ TEST_F(ApplyTest, CandidateBehindTheLastCommaIsNeverCompared) {
   for (const char16_t* candidates : {u"9.1.029.0,9.1.030.0", u"9.1.030.0"}) {
     m.os.boxes.clear();
     m.os.strings[1033][900] = candidates;
-    EXPECT_EQ(ApplyPatchToProducts(m.process).exitCode, 1642u);
+    EXPECT_EQ(Apply(m).exitCode, 1642u);
     EXPECT_EQ(m.os.boxes.back().text, "Not for this version of Alpha.");
     m.process.targetProducts.clear();
   }
@@ -164,7 +164,7 @@ TEST_F(ApplyTest, CandidateBehindTheLastCommaIsNeverCompared) {
 
 TEST_F(ApplyTest, ExtractionFailureShows300WithItsCode) {
   m.os.resources.clear();
-  const InstallOutcome outcome = ApplyPatchToProducts(m.process);
+  const InstallOutcome outcome = Apply(m);
   EXPECT_EQ(Effects(), (std::vector<std::string>{
                            Box("Failed.\n\n Error Code: 1814", "Installation Error", "0x50010")}));
   EXPECT_EQ(outcome.exitCode, 1814u);
@@ -173,7 +173,7 @@ TEST_F(ApplyTest, ExtractionFailureShows300WithItsCode) {
 
 TEST_F(ApplyTest, DiscoveryFailureShowsOnlyItsOwnMessage) {
   m.os.strings[1033].erase(700);
-  const InstallOutcome outcome = ApplyPatchToProducts(m.process);
+  const InstallOutcome outcome = Apply(m);
   EXPECT_EQ(m.os.boxes.size(), 1u);
   EXPECT_FALSE(outcome.completed);
   EXPECT_EQ(outcome.exitCode, 1814u);
@@ -184,7 +184,7 @@ TEST_F(ApplyTest, NoTargetedProductShows307) {
   for (const char16_t* codes : {u"{X};{Y}", u"", u";{A}"}) {
     m.os.boxes.clear();
     m.os.summaryText = codes;
-    const InstallOutcome outcome = ApplyPatchToProducts(m.process);
+    const InstallOutcome outcome = Apply(m);
     ASSERT_EQ(m.os.boxes.size(), 1u);
     EXPECT_EQ(m.os.boxes[0].text, "No Corvane product.\nCheck.");
     EXPECT_FALSE(outcome.completed);
@@ -200,7 +200,7 @@ TEST_F(ApplyTest, EveryProductUpToDateGivesOne306InTheUsersLanguage) {
   AddProduct(u"{B}", u"Beta", u"1036", u"9.1.031.0");
   m.os.summaryText = u"{A};{B}";
 
-  const InstallOutcome outcome = ApplyPatchToProducts(m.process);
+  const InstallOutcome outcome = Apply(m);
 
   ASSERT_EQ(m.os.boxes.size(), 1u);
   EXPECT_EQ(m.os.boxes[0].text, "Beta ist aktuell");
@@ -213,7 +213,7 @@ TEST_F(ApplyTest, EveryProductUpToDateGivesOne306InTheUsersLanguage) {
 TEST_F(ApplyTest, OneUpToDateAndOnePatchedGivesOnly301) {
   AddProduct(u"{B}", u"Beta", u"1033", u"9.1.031.0");
   m.os.summaryText = u"{B};{A}";
-  EXPECT_EQ(ApplyPatchToProducts(m.process).exitCode, 0u);
+  EXPECT_EQ(Apply(m).exitCode, 0u);
   ASSERT_EQ(m.os.boxes.size(), 1u);
   EXPECT_EQ(m.os.boxes[0].text, "Installed Alpha.");
 }
@@ -224,22 +224,22 @@ TEST_F(ApplyTest, ExitCodeTakesTheFirstFailureInProductOrder) {
   m.os.products[u"{A}"].configureResults = {1641, 0};
   m.os.products[u"{B}"].configureResults = {1605};
   m.os.summaryText = u"{C};{A};{B}";
-  EXPECT_EQ(ApplyPatchToProducts(m.process).exitCode, 1605u);
+  EXPECT_EQ(Apply(m).exitCode, 1605u);
 
   m.process.targetProducts.clear();
   m.os.products[u"{B}"].configureResults = {0, 3010};
-  EXPECT_EQ(ApplyPatchToProducts(m.process).exitCode, 1642u);
+  EXPECT_EQ(Apply(m).exitCode, 1642u);
 
   m.process.targetProducts.clear();
   m.os.summaryText = u"{B};{A}";
   m.os.products[u"{A}"].configureResults = {0, 3010};
   m.os.products[u"{B}"].configureResults = {1641, 0};
-  EXPECT_EQ(ApplyPatchToProducts(m.process).exitCode, 1641u);
+  EXPECT_EQ(Apply(m).exitCode, 1641u);
 }
 
 TEST_F(ApplyTest, AProductListedTwiceIsHandledTwice) {
   m.os.summaryText = u"{A};{A}";
-  ApplyPatchToProducts(m.process);
+  Apply(m);
   EXPECT_EQ(m.os.Calls({"MsiEnableLogW"}), (std::vector<std::string>{kLog, kLog}));
   EXPECT_EQ(m.os.Calls({"MsiConfigureProductExW"}),
             (std::vector<std::string>{kFirst, kSecond, kFirst, kSecond}));
@@ -248,7 +248,7 @@ TEST_F(ApplyTest, AProductListedTwiceIsHandledTwice) {
 TEST_F(ApplyTest, AProductListedTwiceWhoseFirstCallsFailIsCalledTwice) {
   m.os.summaryText = u"{A};{A}";
   m.os.products[u"{A}"].configureResults = {1603, 1603};
-  ApplyPatchToProducts(m.process);
+  Apply(m);
   EXPECT_EQ(m.os.Calls({"MsiConfigureProductExW"}), (std::vector<std::string>{kFirst, kFirst}));
 }
 
@@ -260,7 +260,7 @@ TEST_F(ApplyTest, EachProductSpeaksItsOwnLanguage) {
   AddProduct(u"{C}", u"Gamma", u"", u"9.1.030.0");
   m.os.summaryText = u"{B};{A};{C}";
 
-  ApplyPatchToProducts(m.process);
+  Apply(m);
 
   EXPECT_EQ(m.os.Calls({"SetThreadLocale"}),
             (std::vector<std::string>{"SetThreadLocale(1031)", "SetThreadLocale(1033)",
@@ -278,7 +278,7 @@ TEST_F(ApplyTest, EachProductSpeaksItsOwnLanguage) {
 
 TEST_F(ApplyTest, QuietRunsEverythingButShowsNothing) {
   m.process.options.quiet = true;
-  const InstallOutcome outcome = ApplyPatchToProducts(m.process);
+  const InstallOutcome outcome = Apply(m);
   EXPECT_EQ(m.os.log.at(0), "MsiSetInternalUI(2)");
   EXPECT_EQ(Effects(), (std::vector<std::string>{kLocale, kLog, kFirst, kSecond, kDelete}));
   EXPECT_EQ(outcome.exitCode, 0u);
@@ -286,7 +286,7 @@ TEST_F(ApplyTest, QuietRunsEverythingButShowsNothing) {
 }
 
 TEST_F(ApplyTest, WithoutQuietTheInstallersInterfaceIsLeftAlone) {
-  ApplyPatchToProducts(m.process);
+  Apply(m);
   EXPECT_TRUE(m.os.Calls({"MsiSetInternalUI"}).empty());
 }
 
@@ -296,7 +296,7 @@ TEST_F(ApplyTest, LogsGoToCWhenTheTemporaryDirectoryIsUnusable) {
   m.os.files[u"C:\\T"] = {true, {}};
   m.os.failingCreateDirectory.insert(u"C:\\Temp");
   m.os.tempPath = u"C:\\Temp\\";
-  ApplyPatchToProducts(m.process);
+  Apply(m);
   EXPECT_EQ(m.os.Calls({"MsiEnableLogW"}),
             (std::vector<std::string>{"MsiEnableLogW(0x1000, c:\\Alpha.log, 0)"}));
 }
@@ -309,7 +309,7 @@ TEST_F(ApplyTest, CommandLinesAreBuiltWhole) {
   m.os.environment[u"TMP"] = deep;
   const std::u16string prompt(255, u'p');
   m.os.strings[1033][302] = prompt;
-  ApplyPatchToProducts(m.process);
+  Apply(m);
   const auto calls = m.os.Calls({"MsiConfigureProductExW"});
   ASSERT_EQ(calls.size(), 2u);
   const std::string package = test::Utf8(deep) + "\\MSP2";
@@ -322,7 +322,7 @@ TEST_F(ApplyTest, CommandLinesAreBuiltWhole) {
 
 TEST_F(ApplyTest, ANameTooLongForAnyLogTurnsLoggingOff) {
   AddProduct(u"{A}", std::u16string(1023, u'n'), u"1033", u"9.1.030.0");
-  ApplyPatchToProducts(m.process);
+  Apply(m);
   EXPECT_EQ(m.os.Calls({"MsiEnableLogW"}), (std::vector<std::string>{"MsiEnableLogW(0x0, , 0)"}));
   EXPECT_EQ(m.os.Calls({"MsiConfigureProductExW"}).size(), 2u);
 }
@@ -330,7 +330,7 @@ TEST_F(ApplyTest, ANameTooLongForAnyLogTurnsLoggingOff) {
 TEST_F(ApplyTest, ServicePackMainReturnsTheInstallExitCode) {
   m.os.products[u"{A}"].configureResults = {3010, 0};
   m.os.processCommandLine = u"servicepack.exe /q";
-  EXPECT_EQ(ServicePackMain(m.process, m.os.module), 3010u);
+  EXPECT_EQ(ServicePackMain(m.process), 3010u);
   EXPECT_TRUE(m.process.targetProducts.empty());
 }
 

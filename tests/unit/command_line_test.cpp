@@ -27,11 +27,10 @@ TEST_P(ParseCommandLineTest, FillsRunOptions) {
   const OptionCase& c = GetParam();
   RecordingPlatform os;
   os.processCommandLine = test::Utf16(c.commandLine);
-  Process process(os);
+  RunOptions o;
 
-  EXPECT_TRUE(ParseCommandLine(process));
+  EXPECT_TRUE(ParseCommandLine(os, o));
 
-  const RunOptions& o = process.options;
   EXPECT_EQ(o.install, c.install);
   EXPECT_EQ(o.quiet, c.quiet);
   EXPECT_EQ(o.extract, c.extract);
@@ -76,28 +75,30 @@ TEST(ParseCommandLine, SplitFailureSeesNoOption) {
   RecordingPlatform os;
   os.processCommandLine = u"sp.exe /e x";
   os.splitFails = true;
-  Process process(os);
-  process.options.quiet = true;
-  process.options.extractionPath = u"stale";
+  RunOptions options;
+  options.quiet = true;
+  options.extractionPath = u"stale";
 
-  EXPECT_TRUE(ParseCommandLine(process));
+  EXPECT_TRUE(ParseCommandLine(os, options));
 
-  EXPECT_TRUE(process.options.install);
-  EXPECT_FALSE(process.options.quiet);
-  EXPECT_FALSE(process.options.extract);
-  EXPECT_TRUE(process.options.extractionPath.empty());
+  EXPECT_TRUE(options.install);
+  EXPECT_FALSE(options.quiet);
+  EXPECT_FALSE(options.extract);
+  EXPECT_TRUE(options.extractionPath.empty());
 }
 
-TEST(ServicePackMain, StoresTheInstanceAndEmptiesTheTargetList) {
+TEST(ServicePackMain, LooksUpInTheInstanceAndEmptiesTheTargetList) {
   RecordingPlatform os;
   os.module = ModuleHandle(0x10000000);
   os.processCommandLine = u"sp.exe /q /i";
-  Process process(os);
+  Process process(os, os.module);
   process.targetProducts.push_back(std::make_unique<ProductRecord>());
 
-  ServicePackMain(process, os.module);
+  ServicePackMain(process);
 
-  EXPECT_EQ(process.module, os.module);
+  const auto lookUps = os.Calls({"FindResourceW"});
+  ASSERT_FALSE(lookUps.empty());
+  EXPECT_EQ(lookUps[0], "FindResourceW(0x10000000, IDR_MSP_TB, MSP)");
   EXPECT_TRUE(process.targetProducts.empty());
 }
 

@@ -29,7 +29,7 @@ class DiscoveryTest : public testing::Test {
 
   std::vector<std::string> Discover(const char* codes) {
     m.os.summaryText = test::Utf16(codes);
-    EXPECT_TRUE(DiscoverTargetProducts(m.process, kPackage));
+    EXPECT_TRUE(DiscoverTargetProducts(m.os, m.os.module, kPackage, m.process.targetProducts).ok());
     std::vector<std::string> found;
     for (const auto& record : m.process.targetProducts) {
       found.push_back(Utf8(record->productCode));
@@ -133,19 +133,19 @@ TEST_F(DiscoveryTest, LongListIsWalkedWhole) {
 struct DiscoveryFailure {
   const char* description;
   std::function<void(test::RecordingPlatform&)> arrange;
-  std::uint32_t shownCode;
+  std::uint32_t code;
 };
 
 class DiscoveryFailureTest : public DiscoveryTest,
                              public testing::WithParamInterface<DiscoveryFailure> {};
 
-TEST_P(DiscoveryFailureTest, Shows300OnceAndMakesNoRecord) {
+TEST_P(DiscoveryFailureTest, ReportsTheStepsCodeAndMakesNoRecord) {
   m.os.summaryText = u"{A}";
   GetParam().arrange(m.os);
-  EXPECT_FALSE(DiscoverTargetProducts(m.process, kPackage));
+  const Status discovered =
+      DiscoverTargetProducts(m.os, m.os.module, kPackage, m.process.targetProducts);
+  EXPECT_EQ(discovered.code(), GetParam().code);
   EXPECT_TRUE(m.process.targetProducts.empty());
-  ASSERT_EQ(m.os.boxes.size(), 1u);
-  EXPECT_EQ(m.os.boxes[0].text, "Failed.\n\n Error Code: " + std::to_string(GetParam().shownCode));
   EXPECT_TRUE(m.os.Calls({"MsiQueryProductStateW"}).empty());
 }
 
@@ -153,7 +153,8 @@ INSTANTIATE_TEST_SUITE_P(
     Failures, DiscoveryFailureTest,
     testing::Values(
         DiscoveryFailure{"no upgrade version", [](auto& os) { os.strings[1033].erase(700); }, 1814},
-        DiscoveryFailure{"empty candidate list", [](auto& os) { os.strings[1033][900] = u""; }, 0},
+        DiscoveryFailure{"empty candidate list", [](auto& os) { os.strings[1033][900] = u""; },
+                         1814},
         DiscoveryFailure{"package unreadable", [](auto& os) { os.summaryOpenStatus = 1620; }, 1620},
         DiscoveryFailure{"more data then failure",
                          [](auto& os) {

@@ -14,14 +14,16 @@ const std::string kPackage(test::kPackageBytes, sizeof test::kPackageBytes - 1);
 
 class ExtractTest : public testing::Test {
  protected:
-  bool Extract(std::u16string& path) { return ExtractPatchPackage(m.process, path, u"IDR_MSP_TB"); }
+  Status Extract(std::u16string& path) {
+    return ExtractPatchPackage(m.os, m.os.module, m.process.temporaryNames, path, u"IDR_MSP_TB");
+  }
 
   Machine m;
 };
 
 TEST_F(ExtractTest, EmptyPathWritesANewTemporaryFile) {
   std::u16string path;
-  ASSERT_TRUE(Extract(path));
+  ASSERT_TRUE(Extract(path).ok());
 
   EXPECT_EQ(Utf8(path), "C:\\T\\MSP2");
   EXPECT_EQ(m.os.FileText(u"C:\\T\\MSP2"), kPackage);
@@ -42,8 +44,8 @@ TEST_F(ExtractTest, EmptyPathWritesANewTemporaryFile) {
 
 TEST_F(ExtractTest, TwoExtractionsTakeRisingNumbers) {
   std::u16string first, second;
-  ASSERT_TRUE(Extract(first));
-  ASSERT_TRUE(Extract(second));
+  ASSERT_TRUE(Extract(first).ok());
+  ASSERT_TRUE(Extract(second).ok());
   EXPECT_EQ(Utf8(first), "C:\\T\\MSP2");
   EXPECT_EQ(Utf8(second), "C:\\T\\MSP3");
 }
@@ -52,7 +54,7 @@ TEST_F(ExtractTest, ANameTakenBeforeTheCreateIsReplacedByTheNext) {
   // Another process creates MSP2 between the test of the name and the create.
   m.os.openErrors[u"C:\\T\\MSP2"] = win::kErrorFileExists;
   std::u16string path;
-  ASSERT_TRUE(Extract(path));
+  ASSERT_TRUE(Extract(path).ok());
   EXPECT_EQ(Utf8(path), "C:\\T\\MSP3");
   EXPECT_EQ(m.os.FileText(u"C:\\T\\MSP3"), kPackage);
 }
@@ -62,16 +64,15 @@ TEST_F(ExtractTest, GivesUpWhenEveryNewNameIsTaken) {
     m.os.openErrors[u"C:\\T\\MSP" + test::Utf16(std::to_string(n))] = win::kErrorFileExists;
   }
   std::u16string path;
-  EXPECT_FALSE(Extract(path));
+  EXPECT_EQ(Extract(path).code(), win::kErrorFileExists);
   EXPECT_EQ(m.os.Calls({"CreateFileW"}).size(), 16u);
-  EXPECT_EQ(m.os.lastError, win::kErrorFileExists);
 }
 
 struct FailureCase {
   const char* description;
   std::function<void(test::RecordingPlatform&)> arrange;
   const char* pathAfter;
-  std::uint32_t lastError;
+  std::uint32_t code;
 };
 
 class ExtractFailureTest : public ExtractTest, public testing::WithParamInterface<FailureCase> {};
@@ -81,11 +82,10 @@ TEST_P(ExtractFailureTest, FailsWithoutLeavingAFile) {
   const auto filesBefore = m.os.files;
   std::u16string path;
 
-  EXPECT_FALSE(Extract(path));
+  EXPECT_EQ(Extract(path).code(), GetParam().code);
 
   EXPECT_EQ(Utf8(path), GetParam().pathAfter);
   EXPECT_EQ(m.os.files, filesBefore);
-  EXPECT_EQ(m.os.lastError, GetParam().lastError);
   EXPECT_EQ(m.os.openHandles(), 0);
 }
 
@@ -94,23 +94,23 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         FailureCase{"no temp path", [](auto& os) { os.tempPath.clear(); }, "", 3},
         FailureCase{"temp path too long",
-                    [](auto& os) { os.tempPath = std::u16string(1100, u'x'); }, "", 0},
+                    [](auto& os) { os.tempPath = std::u16string(1100, u'x'); }, "", 1603},
         FailureCase{"no free name", [](auto& os) { os.deniedPrefix = u"C:\\T\\MSP"; }, "", 5},
         FailureCase{"resource missing", [](auto& os) { os.resources.clear(); }, "C:\\T\\MSP2",
                     1814},
         FailureCase{"resource empty", [](auto& os) { os.resources.begin()->second.bytes.clear(); },
-                    "C:\\T\\MSP2", 0},
+                    "C:\\T\\MSP2", 1603},
         FailureCase{"resource not loadable",
                     [](auto& os) { os.resources.begin()->second.loadFails = true; }, "C:\\T\\MSP2",
                     1812},
         FailureCase{"resource not lockable",
                     [](auto& os) { os.resources.begin()->second.lockFails = true; }, "C:\\T\\MSP2",
-                    0},
+                    1603},
         FailureCase{"create refused", [](auto& os) { os.openErrors[u"C:\\T\\MSP2"] = 5; },
                     "C:\\T\\MSP2", 5},
         FailureCase{"disk full part-way", [](auto& os) { os.diskSpace = 5; }, "C:\\T\\MSP2", 112},
         FailureCase{"short write reported as success", [](auto& os) { os.partialWrites[1] = 3; },
-                    "C:\\T\\MSP2", 0}),
+                    "C:\\T\\MSP2", 1603}),
     test::DescriptionName());
 
 TEST_F(ExtractTest, CallersPathIsReplacedWholeAndTheCounterStays) {
@@ -118,12 +118,12 @@ TEST_F(ExtractTest, CallersPathIsReplacedWholeAndTheCounterStays) {
   m.os.files[u"C:\\out"] = {true, {}};
   std::u16string path = u"C:\\out\\sp.msp";
 
-  ASSERT_TRUE(Extract(path));
+  ASSERT_TRUE(Extract(path).ok());
 
   EXPECT_EQ(Utf8(path), "C:\\out\\sp.msp");
   EXPECT_EQ(m.os.FileText(u"C:\\out\\sp.msp"), kPackage);
   EXPECT_FALSE(m.os.Exists(u"C:\\out\\sp.msp.partial"));
-  EXPECT_EQ(m.process.temporaryNames.counter, 1u);
+  EXPECT_EQ(m.process.temporaryNames.counter(), 1u);
   EXPECT_EQ(m.os.Calls({"CreateFileW", "WriteFile", "Flush", "CloseHandle", "MoveFile"}),
             (std::vector<std::string>{
                 "CreateFileW(C:\\out\\sp.msp.partial, 0x40000000, 0, 1, 0x80)",
@@ -137,7 +137,7 @@ TEST_F(ExtractTest, CallersPathIsReplacedWholeAndTheCounterStays) {
 TEST_F(ExtractTest, StagingNameOfTheUserIsLeftAlone) {
   m.os.files[u"C:\\sp.msp.partial"] = {false, test::Bytes("mine")};
   std::u16string path = u"C:\\sp.msp";
-  ASSERT_TRUE(Extract(path));
+  ASSERT_TRUE(Extract(path).ok());
   EXPECT_EQ(m.os.FileText(u"C:\\sp.msp.partial"), "mine");
   EXPECT_FALSE(m.os.Exists(u"C:\\sp.msp.partial2"));
   EXPECT_EQ(m.os.FileText(u"C:\\sp.msp"), kPackage);
@@ -146,7 +146,7 @@ TEST_F(ExtractTest, StagingNameOfTheUserIsLeftAlone) {
 struct CallersPathFailure {
   const char* description;
   std::function<void(test::RecordingPlatform&)> arrange;
-  std::uint32_t lastError;
+  std::uint32_t code;
 };
 
 class CallersPathFailureTest : public ExtractTest,
@@ -159,10 +159,9 @@ TEST_P(CallersPathFailureTest, KeepsWhatWasThere) {
   const auto filesBefore = m.os.files;
   std::u16string path = u"C:\\out\\sp.msp";
 
-  EXPECT_FALSE(Extract(path));
+  EXPECT_EQ(Extract(path).code(), GetParam().code);
 
   EXPECT_EQ(m.os.files, filesBefore);
-  EXPECT_EQ(m.os.lastError, GetParam().lastError);
   EXPECT_EQ(m.os.openHandles(), 0);
 }
 

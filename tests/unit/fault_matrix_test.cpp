@@ -56,7 +56,7 @@ TEST_P(FaultMatrixTest, LeavesDiskMessagesAndExitCodeAsStated) {
   fault.inject(m.os);
   m.os.processCommandLine = u"servicepack.exe " + test::Utf16(fault.arguments);
 
-  const std::uint32_t exitCode = ServicePackMain(m.process, m.os.module);
+  const std::uint32_t exitCode = ServicePackMain(m.process);
 
   EXPECT_EQ(exitCode, fault.exitCode);
   std::vector<std::string> messages;

@@ -25,9 +25,9 @@ TEST(StripTrailingBackslash, RemovesOneExceptADriveRoots) {
 TEST(DirectoryExists, NeedsADirectoryAndClosesTheSearch) {
   Machine m;
   m.os.files[u"C:\\file"] = {};
-  EXPECT_TRUE(DirectoryExists(m.process, u"C:\\T"));
-  EXPECT_FALSE(DirectoryExists(m.process, u"C:\\file"));
-  EXPECT_FALSE(DirectoryExists(m.process, u"C:\\none"));
+  EXPECT_TRUE(DirectoryExists(m.os, u"C:\\T"));
+  EXPECT_FALSE(DirectoryExists(m.os, u"C:\\file"));
+  EXPECT_FALSE(DirectoryExists(m.os, u"C:\\none"));
   EXPECT_EQ(m.os.Calls({"FindFirstFileW", "FindClose"}),
             (std::vector<std::string>{"FindFirstFileW(C:\\T)", "FindClose(0x100)",
                                       "FindFirstFileW(C:\\file)", "FindClose(0x101)",
@@ -45,7 +45,7 @@ class GetLogDirectoryTest : public testing::TestWithParam<DirectoryCase> {};
 TEST_P(GetLogDirectoryTest, FindsOrMakesTheDirectory) {
   Machine m;
   GetParam().arrange(m.os);
-  EXPECT_EQ(Utf8(GetLogDirectory(m.process, 260)), GetParam().expected);
+  EXPECT_EQ(Utf8(GetLogDirectory(m.os, 260)), GetParam().expected);
   EXPECT_EQ(m.os.log.at(0), "GetTempPathW(259)");
 }
 

@@ -19,7 +19,7 @@ class ModesTest : public testing::Test {
 
   std::uint32_t Run(const char* arguments) {
     m.os.processCommandLine = u"servicepack.exe " + test::Utf16(arguments);
-    return ServicePackMain(m.process, m.os.module);
+    return ServicePackMain(m.process);
   }
 
   Machine m;

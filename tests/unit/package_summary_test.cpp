@@ -14,8 +14,8 @@ class ReadTargetProductCodesTest : public testing::Test {
  protected:
   ReadTargetProductCodesTest() { m.os.files[u"C:\\T\\MSP2"] = {}; }
 
-  bool Read(std::u16string path = u"C:\\T\\MSP2") {
-    return ReadTargetProductCodes(m.process, path, codes);
+  std::uint32_t Read(std::u16string path = u"C:\\T\\MSP2") {
+    return ReadTargetProductCodes(m.os, path, codes).code();
   }
 
   Machine m;
@@ -24,7 +24,7 @@ class ReadTargetProductCodesTest : public testing::Test {
 
 TEST_F(ReadTargetProductCodesTest, ReadsPropertySevenAsStored) {
   m.os.summaryText = u" {A};{B}; ";
-  ASSERT_TRUE(Read());
+  ASSERT_EQ(Read(), 0u);
   EXPECT_EQ(Utf8(codes), " {A};{B}; ");
   EXPECT_EQ(m.os.log, (std::vector<std::string>{
                           "GetFullPathNameW(C:\\T\\MSP2, 260)",
@@ -36,7 +36,7 @@ TEST_F(ReadTargetProductCodesTest, ReadsPropertySevenAsStored) {
 
 TEST_F(ReadTargetProductCodesTest, RelativePathIsResolvedFirst) {
   m.os.files[u"C:\\W\\sp.msp"] = {};
-  ASSERT_TRUE(Read(u"sp.msp"));
+  ASSERT_EQ(Read(u"sp.msp"), 0u);
   EXPECT_EQ(m.os.log.at(1), "MsiGetSummaryInformationW(C:\\W\\sp.msp, 0)");
 }
 
@@ -44,7 +44,7 @@ TEST_F(ReadTargetProductCodesTest, LongListIsReadWholeThroughOneRetry) {
   for (std::size_t length : {2047u, 2048u, 5000u}) {
     m.os.log.clear();
     m.os.summaryText = std::u16string(length, u'x');
-    ASSERT_TRUE(Read());
+    ASSERT_EQ(Read(), 0u);
     EXPECT_EQ(codes.size(), length);
     const auto reads = m.os.Calls({"MsiSummaryInfoGetPropertyW"});
     ASSERT_EQ(reads.size(), length < 2048 ? 1u : 2u);
@@ -59,7 +59,7 @@ struct ReadFailure {
   const char* description;
   const char16_t* path;
   std::function<void(test::RecordingPlatform&)> arrange;
-  std::uint32_t lastError;
+  std::uint32_t code;
   std::size_t closes;
 };
 
@@ -68,9 +68,8 @@ class ReadFailureTest : public ReadTargetProductCodesTest,
 
 TEST_P(ReadFailureTest, LeavesTheCodesAndReportsTheStatus) {
   GetParam().arrange(m.os);
-  EXPECT_FALSE(Read(GetParam().path));
+  EXPECT_EQ(Read(GetParam().path), GetParam().code);
   EXPECT_EQ(Utf8(codes), "unchanged");
-  EXPECT_EQ(m.os.lastError, GetParam().lastError);
   EXPECT_EQ(m.os.Calls({"MsiCloseHandle"}).size(), GetParam().closes);
 }
 

@@ -16,7 +16,7 @@ const std::string kRecord207 = "*****\r\n" + kNote207 + "\r\n";
 class PatchListTest : public testing::Test {
  protected:
   std::uint32_t Write(std::u16string path = u"C:\\list.txt") {
-    return WritePatchList(m.process, path);
+    return WritePatchList(m.messages(), path).code();
   }
   std::vector<std::string> Texts() const {
     std::vector<std::string> texts;
@@ -63,7 +63,7 @@ TEST_F(PatchListTest, TwoRunsGiveTwoIdenticalRecords) {
 
 TEST_F(PatchListTest, EmptyPathMeansPatchlistTxtInTheCurrentDirectory) {
   std::u16string path;
-  EXPECT_EQ(WritePatchList(m.process, path), 0u);
+  EXPECT_EQ(WritePatchList(m.messages(), path).code(), 0u);
   EXPECT_EQ(test::Utf8(path), "patchlist.txt");
   EXPECT_EQ(m.os.FileText(u"patchlist.txt"), kRecord206);
 }

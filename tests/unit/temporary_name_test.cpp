@@ -22,8 +22,8 @@ class MakeTemporaryNameTest : public testing::TestWithParam<NameCase> {};
 TEST_P(MakeTemporaryNameTest, ChoosesDirectoryAndNumber) {
   Machine m;
   GetParam().arrange(m.os);
-  const auto name = MakeTemporaryName(m.process, GetParam().directory, u"MSP");
-  ASSERT_TRUE(name.has_value());
+  const auto name = m.process.temporaryNames.MakeTemporaryName(GetParam().directory, u"MSP");
+  ASSERT_TRUE(name.ok());
   EXPECT_EQ(Utf8(*name), GetParam().expected);
 }
 
@@ -81,34 +81,34 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(MakeTemporaryName, TestsNamesUnderTheLock) {
   Machine m;
   m.os.files[u"C:\\T\\MSP2"] = {};
-  MakeTemporaryName(m.process, u"C:\\T\\", u"MSP");
+  (void)m.process.temporaryNames.MakeTemporaryName(u"C:\\T\\", u"MSP");
   EXPECT_EQ(m.os.log, (std::vector<std::string>{
                           "GetEnvironmentVariableW(TMP)",
                           "GetFileAttributesW(C:\\T\\)",
-                          "EnterNameLock()",
+                          "EnterLock()",
                           "GetFileAttributesW(C:\\T\\MSP2)",
                           "GetFileAttributesW(C:\\T\\MSP3)",
                           "GetLastError()",
-                          "LeaveNameLock()",
+                          "LeaveLock()",
                       }));
 }
 
 TEST(MakeTemporaryName, LaterRequestsGoOnCounting) {
   Machine m;
   const std::optional<std::u16string> temp = u"C:\\T\\";
-  EXPECT_EQ(Utf8(*MakeTemporaryName(m.process, temp, u"MSP")), "C:\\T\\MSP2");
-  EXPECT_EQ(Utf8(*MakeTemporaryName(m.process, temp, u"MSP")), "C:\\T\\MSP3");
+  EXPECT_EQ(Utf8(*m.process.temporaryNames.MakeTemporaryName(temp, u"MSP")), "C:\\T\\MSP2");
+  EXPECT_EQ(Utf8(*m.process.temporaryNames.MakeTemporaryName(temp, u"MSP")), "C:\\T\\MSP3");
   // A longer prefix starts the count again; a shorter one goes on.
-  EXPECT_EQ(Utf8(*MakeTemporaryName(m.process, temp, u"MSPX")), "C:\\T\\MSPX2");
-  EXPECT_EQ(Utf8(*MakeTemporaryName(m.process, temp, u"M")), "C:\\T\\M3");
+  EXPECT_EQ(Utf8(*m.process.temporaryNames.MakeTemporaryName(temp, u"MSPX")), "C:\\T\\MSPX2");
+  EXPECT_EQ(Utf8(*m.process.temporaryNames.MakeTemporaryName(temp, u"M")), "C:\\T\\M3");
 }
 
 TEST(MakeTemporaryName, GivesUpAfterABoundedNumberOfNames) {
   Machine m;
   m.os.deniedPrefix = u"C:\\T\\MSP";
-  EXPECT_FALSE(MakeTemporaryName(m.process, u"C:\\T\\", u"MSP").has_value());
+  EXPECT_FALSE(m.process.temporaryNames.MakeTemporaryName(u"C:\\T\\", u"MSP").ok());
   EXPECT_EQ(m.os.Calls({"GetFileAttributesW(C:\\T\\MSP"}).size(), kTemporaryNameAttempts);
-  EXPECT_EQ(m.os.log.back(), "LeaveNameLock()");
+  EXPECT_EQ(m.os.log.back(), "LeaveLock()");
 }
 
 }  // namespace

@@ -46,7 +46,14 @@ struct ArgvDeleter {
   void operator()(LPWSTR* argv) const { ::GlobalFree(argv); }
 };
 
-SRWLOCK nameLock = SRWLOCK_INIT;
+class SrwLock final : public Lock {
+ public:
+  void Enter() override { ::AcquireSRWLockExclusive(&lock_); }
+  void Leave() override { ::ReleaseSRWLockExclusive(&lock_); }
+
+ private:
+  SRWLOCK lock_ = SRWLOCK_INIT;
+};
 
 // Windows Installer and the user interface are loaded on first use: extracting
 // the package and writing the patch list need neither, and loading them is most
@@ -173,12 +180,8 @@ std::optional<std::u16string> Win32Platform::GetEnvironmentVariableW(const std::
   return value;
 }
 
-void Win32Platform::EnterNameLock() {
-  ::AcquireSRWLockExclusive(&nameLock);
-}
-
-void Win32Platform::LeaveNameLock() {
-  ::ReleaseSRWLockExclusive(&nameLock);
+std::unique_ptr<Lock> Win32Platform::CreateLock() {
+  return std::make_unique<SrwLock>();
 }
 
 TempPathResult Win32Platform::GetTempPathW(std::uint32_t bufferLength) {

@@ -1,0 +1,67 @@
+#include "payload/staging_file.h"
+
+#include <utility>
+
+namespace sp {
+
+StagingFile::StagingFile(Platform& os, std::u16string target, std::u16string path, OwnedFile file)
+    : os_(&os), target_(std::move(target)), path_(std::move(path)), file_(std::move(file)) {}
+
+StagingFile::StagingFile(StagingFile&& other) noexcept
+    : os_(other.os_),
+      target_(std::move(other.target_)),
+      path_(std::move(other.path_)),
+      file_(std::move(other.file_)),
+      done_(std::exchange(other.done_, true)) {}
+
+StagingFile::~StagingFile() {
+  Discard();
+}
+
+Expected<StagingFile> StagingFile::Create(Platform& os, const std::u16string& target) {
+  for (char16_t attempt = u'1';; ++attempt) {
+    std::u16string path = target + u".partial";
+    if (attempt > u'1') {
+      path += attempt;
+    }
+    OwnedFile file(os, os.CreateFileW(path, win::kGenericWrite, 0, win::kCreateNew,
+                                      win::kFileAttributeNormal));
+    if (file) {
+      return StagingFile(os, target, std::move(path), std::move(file));
+    }
+    const std::uint32_t error = os.GetLastError();
+    if (error != win::kErrorFileExists || attempt == u'9') {
+      return Status::Failure(error);
+    }
+  }
+}
+
+Status StagingFile::Write(std::span<const std::byte> bytes) {
+  const WriteResult written = os_->WriteFile(file_.get(), bytes);
+  if (!written.ok) {
+    return LastErrorStatus(*os_);
+  }
+  return written.written == bytes.size() ? Status() : Status::Failure(win::kErrorSuccess);
+}
+
+Status StagingFile::Keep() {
+  os_->FlushFileBuffers(file_.get());
+  file_.Close();
+  if (!os_->MoveFileReplaceW(path_, target_)) {
+    const Status failure = LastErrorStatus(*os_);
+    Discard();
+    return failure;
+  }
+  done_ = true;
+  return Status();
+}
+
+void StagingFile::Discard() {
+  if (!done_) {
+    done_ = true;
+    file_.Close();
+    os_->DeleteFileW(path_);
+  }
+}
+
+}  // namespace sp

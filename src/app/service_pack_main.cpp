@@ -8,8 +8,6 @@
 namespace sp {
 namespace {
 
-constexpr std::uint32_t kListBoxStyle = 0x50000;  // MB_TOPMOST | MB_SETFOREGROUND
-
 // "/e": the package at the given path, or at a new temporary name. Shows nothing.
 Status RunExtractMode(Process& process) {
   return ExtractPatchPackage(process.os, process.module, process.temporaryNames,
@@ -24,7 +22,7 @@ Status RunListMode(Process& process) {
                                                packagePath, kPackageResource);
   std::u16string codes;
   const Status read = ReadTargetProductCodes(process.os, packagePath, codes);
-  process.os.MessageBoxW(codes, u"List of Products", kListBoxStyle);
+  process.os.MessageBoxW(codes, u"List of Products", win::kMbTopmostSetForeground);
   return extracted.ok() ? read : extracted;
 }
 

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "install/command_lines.h"
 #include "install/logs.h"
+#include "install/version_gate.h"
 #include "messages/catalogue.h"
 #include "payload/extract.h"
 #include "products/discovery.h"
@@ -15,14 +17,10 @@ constexpr std::uint32_t kLogModeVerbose = 0x1000;
 constexpr int kInstallLevelDefault = 0;
 constexpr int kInstallStateDefault = 5;
 constexpr int kUiLevelNone = 2;
-constexpr std::uint32_t kLocaleUserDefault = 0x400;
-constexpr std::uint32_t kErrorSuccessRebootInitiated = 1641;
-constexpr std::uint32_t kErrorSuccessRebootRequired = 3010;
-constexpr std::uint32_t kErrorProductVersion = 1642;
 
 bool Succeeded(std::uint32_t result) {
-  return result == win::kErrorSuccess || result == kErrorSuccessRebootInitiated ||
-         result == kErrorSuccessRebootRequired;
+  return result == win::kErrorSuccess || result == win::kErrorSuccessRebootInitiated ||
+         result == win::kErrorSuccessRebootRequired;
 }
 
 // What the products' outcomes add up to, in product order.
@@ -35,20 +33,20 @@ class ExitCode {
   }
   void Unsupported() { unsupported_ = true; }
   void Patched(std::uint32_t result) {
-    restartInitiated_ = restartInitiated_ || result == kErrorSuccessRebootInitiated;
-    restartRequired_ = restartRequired_ || result == kErrorSuccessRebootRequired;
+    restartInitiated_ = restartInitiated_ || result == win::kErrorSuccessRebootInitiated;
+    restartRequired_ = restartRequired_ || result == win::kErrorSuccessRebootRequired;
   }
   std::uint32_t Value() const {
     if (firstFailure_ != 0) {
       return firstFailure_;
     }
     if (unsupported_) {
-      return kErrorProductVersion;
+      return win::kErrorProductVersion;
     }
     if (restartInitiated_) {
-      return kErrorSuccessRebootInitiated;
+      return win::kErrorSuccessRebootInitiated;
     }
-    return restartRequired_ ? kErrorSuccessRebootRequired : win::kErrorSuccess;
+    return restartRequired_ ? win::kErrorSuccessRebootRequired : win::kErrorSuccess;
   }
 
  private:
@@ -73,17 +71,14 @@ void ApplyPatch(const MessageContext& messages, ProductRecord& record, const std
   std::u16string applicationsToClose;
   LoadCatalogString(os, messages.module, MessageId::kApplicationsToClose, applicationsToClose,
                     kCatalogueCapacity);
-  const std::uint32_t first =
-      Reconfigure(os, record,
-                  u"PATCH=\"" + patch + u"\" REBOOTPROMPT=S FILESINUSETEXT=\"" +
-                      applicationsToClose + u"\" REINSTALL=ALL REINSTALLMODE=emus");
+  ReconfigurationCommandLines commandLines = MakeCommandLines(patch, applicationsToClose);
+  const std::uint32_t first = Reconfigure(os, record, std::move(commandLines.first));
   if (!Succeeded(first)) {
     exitCode.Failed(first);
     ShowFailure(messages, Status::Failure(first));
     return;
   }
-  const std::uint32_t second =
-      Reconfigure(os, record, u"PATCH=\"" + patch + u"\" REINSTALL=ALL REINSTALLMODE=emus");
+  const std::uint32_t second = Reconfigure(os, record, std::move(commandLines.second));
   if (!Succeeded(second)) {
     exitCode.Failed(second);
     ShowFailure(messages, Status::Failure(second));
@@ -105,27 +100,6 @@ void EnableLog(Platform& os, const std::u16string& logDirectory,
 }
 
 }  // namespace
-
-VersionGate CheckVersion(const ProductRecord& record) {
-  const PackageVersion installed = ParseVersion(record.installedVersion);
-  const PackageVersion upgrade = ParseVersion(record.upgradeVersion);
-  if (SameVersion(installed, upgrade)) {
-    return VersionGate::kUpToDate;
-  }
-  std::u16string_view candidates = record.candidateVersions;
-  for (std::size_t comma = candidates.find(u','); comma != std::u16string_view::npos;
-       comma = candidates.find(u',')) {
-    const PackageVersion candidate = ParseVersion(candidates.substr(0, comma));
-    if (SameVersion(installed, candidate)) {
-      return VersionGate::kQualifies;
-    }
-    if (SameVersion(candidate, upgrade)) {
-      return VersionGate::kStopRun;
-    }
-    candidates.remove_prefix(comma + 1);
-  }
-  return VersionGate::kUnsupported;
-}
 
 InstallOutcome ApplyPatchToProducts(const MessageContext& messages, TemporaryNameGenerator& names,
                                     TargetProductList& products,
@@ -151,7 +125,7 @@ InstallOutcome ApplyPatchToProducts(const MessageContext& messages, TemporaryNam
   }
   if (products.empty()) {
     ShowMessage(messages, MessageId::kNoTargetProduct);
-    return InstallOutcome{false, kErrorProductVersion};
+    return InstallOutcome{false, win::kErrorProductVersion};
   }
 
   const std::u16string logDirectory = GetLogDirectory(os, kLogPathCapacity);
@@ -162,7 +136,8 @@ InstallOutcome ApplyPatchToProducts(const MessageContext& messages, TemporaryNam
     currentProductName = record.productName;
     os.SetThreadLocale(static_cast<std::uint32_t>(ParseDecimal(record.language)));
     EnableLog(os, logDirectory, record.productName);
-    switch (CheckVersion(record)) {
+    switch (
+        CheckVersion(record.installedVersion, record.upgradeVersion, record.candidateVersions)) {
       case VersionGate::kUpToDate:
         ++upToDate;
         break;
@@ -179,7 +154,7 @@ InstallOutcome ApplyPatchToProducts(const MessageContext& messages, TemporaryNam
     }
   }
   if (upToDate == products.size()) {
-    os.SetThreadLocale(kLocaleUserDefault);
+    os.SetThreadLocale(win::kLocaleUserDefault);
     ShowMessage(messages, MessageId::kUpToDate, currentProductName);
   }
   os.DeleteFileW(patchSourcePath);  // the run is complete: the package has served

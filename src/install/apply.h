@@ -11,12 +11,6 @@
 
 namespace sp {
 
-enum class VersionGate { kUpToDate, kUnsupported, kQualifies, kStopRun };
-
-// Compares the record's installed version with its upgrade version, then with
-// each candidate in turn; text behind the last "," is never read.
-VersionGate CheckVersion(const ProductRecord& record);
-
 struct InstallOutcome {
   bool completed;  // every product handled and the package deletion attempted
   // 0 when every product was patched or up to date; else the first failing

@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "messages/format.h"
+#include "platform/resource.h"
+
 namespace sp {
 namespace {
 
-constexpr std::uint32_t kLocaleUserDefault = 0x0400;
+constexpr char16_t kStringTable[] = u"#6";  // RT_STRING
 constexpr std::uint16_t kPrimaryChinese = 0x04;
 constexpr std::uint16_t kSublangDefault = 0x01;
 constexpr std::uint16_t kChineseTraditional = 0x0404;
@@ -47,7 +50,7 @@ std::uint16_t ReadUnit(std::span<const std::byte> block, std::size_t index) {
 
 std::array<std::uint16_t, 3> CatalogueLanguages(Platform& os) {
   std::uint32_t locale = os.GetThreadLocale();
-  if (locale == 0 || locale == kLocaleUserDefault) {
+  if (locale == 0 || locale == win::kLocaleUserDefault) {
     locale = os.GetUserDefaultLCID();
   }
   std::array<std::uint16_t, 3> languages{};
@@ -71,23 +74,25 @@ std::uint32_t LoadCatalogString(Platform& os, ModuleHandle module, MessageId id,
     if (language == 0) {
       break;
     }
-    const auto block = os.FindStringBlock(module, blockId, language);
-    if (!block) {
+    const RawResource found =
+        FindRawResource(os, module, u"#" + DecimalText(blockId), kStringTable, language);
+    if (found.state != RawResource::State::kFound) {
       continue;
     }
+    const std::span<const std::byte> block = found.bytes;
     // A block is sixteen counted strings: a length unit, then that many units.
-    const std::size_t units = block->size() / 2;
+    const std::size_t units = block.size() / 2;
     std::size_t at = 0;
     for (std::uint32_t entry = 0; entry < number % 16 && at < units; ++entry) {
-      at += 1 + ReadUnit(*block, at);
+      at += 1 + ReadUnit(block, at);
     }
     if (at >= units || capacity == 0) {
       return 0;
     }
-    const std::size_t length = std::min<std::size_t>(ReadUnit(*block, at), units - at - 1);
+    const std::size_t length = std::min<std::size_t>(ReadUnit(block, at), units - at - 1);
     const std::size_t copied = std::min<std::size_t>(length, capacity - 1);
     std::u16string text(copied, u'\0');
-    std::memcpy(text.data(), block->data() + (at + 1) * 2, copied * 2);
+    std::memcpy(text.data(), block.data() + (at + 1) * 2, copied * 2);
     output = text.substr(0, text.find(u'\0'));
     return static_cast<std::uint32_t>(copied);
   }

@@ -6,9 +6,9 @@
 namespace sp {
 namespace {
 
-constexpr std::uint32_t kStylePlain = 0x50000;        // MB_TOPMOST | MB_SETFOREGROUND
-constexpr std::uint32_t kStyleError = 0x50010;        // ... | MB_ICONERROR
-constexpr std::uint32_t kStyleInformation = 0x50040;  // ... | MB_ICONINFORMATION
+constexpr std::uint32_t kStylePlain = win::kMbTopmostSetForeground;
+constexpr std::uint32_t kStyleError = kStylePlain | win::kMbIconError;
+constexpr std::uint32_t kStyleInformation = kStylePlain | win::kMbIconInformation;
 
 enum class Argument { kNone, kLastError, kProductName };
 

@@ -1,8 +1,8 @@
 #include "payload/extract.h"
 
-#include "payload/resource.h"
 #include "payload/staging_file.h"
 #include "platform/owned.h"
+#include "platform/resource.h"
 
 namespace sp {
 namespace {

@@ -3,8 +3,8 @@
 #include <array>
 
 #include "messages/format.h"
-#include "payload/resource.h"
 #include "platform/owned.h"
+#include "platform/resource.h"
 
 namespace sp {
 namespace {

@@ -1,9 +1,12 @@
 // The seam between the installer's logic and the operating system.
 //
-// Every call the program makes to Windows goes through this interface, one
-// function per platform call, named after it and taking the same arguments and
-// buffer sizes. The Win32 implementation (win32/) does no more than make the
-// call; the unit tests replace it with a double that records each call in order.
+// Every call the program makes to Windows goes through this interface. Most
+// functions are one Windows call, named after it and taking the same arguments
+// and buffer sizes, with handles and text made portable; where a function does
+// more (a lock object, the argument split with its release, a move with fixed
+// flags) its comment says so. The Win32 implementation (win32/) makes the calls
+// and nothing else: any decision is the portable code's. The unit tests replace
+// it with a double that models a machine and records each call.
 #pragma once
 
 #include <cstddef>
@@ -38,6 +41,16 @@ inline constexpr std::uint32_t kErrorFileExists = 80;
 inline constexpr std::uint32_t kErrorMoreData = 234;
 inline constexpr std::uint32_t kErrorAlreadyExists = 183;
 inline constexpr std::uint32_t kErrorInstallFailure = 1603;
+inline constexpr std::uint32_t kErrorSuccessRebootInitiated = 1641;
+inline constexpr std::uint32_t kErrorProductVersion = 1642;
+inline constexpr std::uint32_t kErrorSuccessRebootRequired = 3010;
+
+inline constexpr std::uint32_t kLocaleUserDefault = 0x400;
+
+// Message box styles: every box of the program stays on top and in front.
+inline constexpr std::uint32_t kMbTopmostSetForeground = 0x50000;  // MB_TOPMOST | MB_SETFOREGROUND
+inline constexpr std::uint32_t kMbIconError = 0x10;
+inline constexpr std::uint32_t kMbIconInformation = 0x40;
 
 inline constexpr std::uint32_t kGenericRead = 0x80000000u;
 inline constexpr std::uint32_t kGenericWrite = 0x40000000u;
@@ -92,14 +105,11 @@ class Platform {
   // Module resources. Names and types are texts; "#206" names the integer id 206.
   virtual ResourceHandle FindResourceW(ModuleHandle module, const std::u16string& name,
                                        const std::u16string& type) = 0;
+  virtual ResourceHandle FindResourceExW(ModuleHandle module, const std::u16string& type,
+                                         const std::u16string& name, std::uint16_t language) = 0;
   virtual std::uint32_t SizeofResource(ModuleHandle module, ResourceHandle resource) = 0;
   virtual LoadedResource LoadResource(ModuleHandle module, ResourceHandle resource) = 0;
   virtual const std::byte* LockResource(LoadedResource loaded) = 0;
-  // The string-table block `block` (id / 16 + 1) in exactly `language`, found, loaded
-  // and locked; none when that language has no such block.
-  virtual std::optional<std::span<const std::byte>> FindStringBlock(ModuleHandle module,
-                                                                    std::uint16_t block,
-                                                                    std::uint16_t language) = 0;
 
   // Locale, last error and the user interface of the calling thread.
   virtual std::uint32_t GetThreadLocale() = 0;
@@ -116,6 +126,7 @@ class Platform {
   virtual std::optional<std::vector<std::u16string>> CommandLineToArgvW(
       const std::u16string& commandLine) = 0;
   virtual std::optional<std::u16string> GetEnvironmentVariableW(const std::u16string& name) = 0;
+  // A new lock (on Windows a slim reader/writer lock, taken exclusively).
   virtual std::unique_ptr<Lock> CreateLock() = 0;
 
   // Files and directories. `bufferLength` is the size, in wide characters, of the

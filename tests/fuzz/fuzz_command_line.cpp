@@ -22,13 +22,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     arguments.push_back(sp::fuzz::TextOrKnown(input, kTokens, 64));
   }
   m.os.arguments = arguments;
-  m.os.summaryText = sp::fuzz::Text(input, 64);
+  m.os.model.summaryText = sp::fuzz::Text(input, 64);
 
   sp::ServicePackMain(m.process);
 
   const sp::RunOptions& o = m.process.options;
   if (o.install == (o.extract || o.patchList || o.list) || !m.process.targetProducts.empty() ||
-      m.os.openHandles() != 0) {
+      !m.os.Leftovers().empty()) {
     __builtin_trap();
   }
   return 0;

@@ -29,8 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FuzzedDataProvider input(data, size);
   sp::test::Machine m;
   m.process.options.quiet = input.ConsumeBool();
-  m.os.strings[1033][700] = sp::fuzz::TextOrKnown(input, kVersions, 40);
-  m.os.strings[1033][900] = sp::fuzz::TextOrKnown(input, kCandidates, 80);
+  m.os.model.strings[1033][700] = sp::fuzz::TextOrKnown(input, kVersions, 40);
+  m.os.model.strings[1033][900] = sp::fuzz::TextOrKnown(input, kCandidates, 80);
 
   std::u16string codes;
   const auto entries = input.ConsumeIntegralInRange<int>(0, 6);
@@ -40,9 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       codes += u';';
     }
   }
-  m.os.summaryText = codes;
+  m.os.model.summaryText = codes;
   for (const char16_t* code : {u"{A}", u"{B}", u"{C}"}) {
-    sp::test::FakeProduct& product = m.os.products[code];
+    sp::test::FakeProduct& product = m.os.model.products[code];
     product.state = input.ConsumeIntegralInRange<int>(-1, 5);
     product.info[u"VersionString"] = sp::fuzz::TextOrKnown(input, kVersions, 40);
     product.info[u"ProductName"] = sp::fuzz::Text(input, 300);
@@ -63,8 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           anyFailure || (i + 1 < m.os.log.size() && m.os.log[i + 1].starts_with("SetLastError("));
     }
   }
-  if (outcome.completed == m.os.Exists(package) ||
-      reconfigurations > 2 * m.process.targetProducts.size() || m.os.openHandles() != 0 ||
+  if (outcome.completed == m.os.model.Exists(package) ||
+      reconfigurations > 2 * m.process.targetProducts.size() || !m.os.Leftovers().empty() ||
       (anyFailure && outcome.exitCode == 0)) {
     __builtin_trap();
   }

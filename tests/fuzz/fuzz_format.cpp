@@ -22,13 +22,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   sp::test::Machine m;
-  m.os.strings[1033][301] = text;
+  m.os.model.strings[1033][301] = text;
   sp::ShowMessage(m.messages(), sp::MessageId::kInstallSucceeded, name);
   std::u16string loaded = text.substr(0, 255);
   loaded = loaded.substr(0, loaded.find(u'\0'));
   const std::string expected =
       sp::test::Utf8(sp::FormatMessageText(loaded, std::u16string_view(name)));
-  if (m.os.boxes.size() != 1 || m.os.boxes[0].text != expected) {
+  if (m.os.log.Boxes().size() != 1 || m.os.log.Boxes()[0].text != expected) {
     __builtin_trap();
   }
   return 0;

@@ -15,36 +15,36 @@ inline constexpr char kNote206[] = "PatchSuffix=SP1\r\nProductVersionUpgrade=9.1
 
 // The English catalogue, short texts that keep the conversions of the real ones.
 inline void AddEnglishCatalogue(RecordingPlatform& os) {
-  os.AddCatalogue(1033, {{300, u"Failed.\n\n Error Code: %d"},
-                         {301, u"Installed %s."},
-                         {302, u"Close these:"},
-                         {306, u"%s is up-to-date"},
-                         {307, u"No Corvane product.\nCheck."},
-                         {308, u"Not for this version of %s."},
-                         {309, u"Bad command line."},
-                         {310, u"Supply a patch list."},
-                         {311, u"Installation Error"},
-                         {312, u"Installation Successful"},
-                         {313, u"Installation Unnecessary"},
-                         {314, u"Deployment Warning"},
-                         {315, u"Merge, do not append."},
-                         {700, u"9.1.031.0"},
-                         {900, u"9.1.030.0,"}});
+  os.model.AddCatalogue(1033, {{300, u"Failed.\n\n Error Code: %d"},
+                               {301, u"Installed %s."},
+                               {302, u"Close these:"},
+                               {306, u"%s is up-to-date"},
+                               {307, u"No Corvane product.\nCheck."},
+                               {308, u"Not for this version of %s."},
+                               {309, u"Bad command line."},
+                               {310, u"Supply a patch list."},
+                               {311, u"Installation Error"},
+                               {312, u"Installation Successful"},
+                               {313, u"Installation Unnecessary"},
+                               {314, u"Deployment Warning"},
+                               {315, u"Merge, do not append."},
+                               {700, u"9.1.031.0"},
+                               {900, u"9.1.030.0,"}});
 }
 
 struct Machine {
   Machine() {
     AddEnglishCatalogue(os);
-    os.AddResource(u"MSP", u"IDR_MSP_TB",
-                   std::string_view(kPackageBytes, sizeof kPackageBytes - 1));
-    os.AddResource(u"TXT", u"#206", kNote206);
+    os.model.AddResource(u"MSP", u"IDR_MSP_TB",
+                         std::string_view(kPackageBytes, sizeof kPackageBytes - 1));
+    os.model.AddResource(u"TXT", u"#206", kNote206);
   }
 
   // What the messages of a run read, quiet as the process's options say.
   MessageContext messages() { return MessageContext{os, process.module, process.options.quiet}; }
 
   RecordingPlatform os;
-  Process process{os, os.module};
+  Process process{os, os.model.module};
 };
 
 // A whole install run on the machine's process.

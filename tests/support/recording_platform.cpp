@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include <gtest/gtest.h>
+
 namespace sp::test {
 
 std::string Utf8(std::u16string_view text) {
@@ -84,17 +86,6 @@ std::string Hex(std::uintptr_t value) {
   return "0x" + out;
 }
 
-std::string Args(std::initializer_list<std::string> parts) {
-  std::string out;
-  for (const auto& part : parts) {
-    if (!out.empty()) {
-      out += ", ";
-    }
-    out += part;
-  }
-  return out;
-}
-
 std::string S(const std::u16string& text) {
   return Utf8(text);
 }
@@ -106,95 +97,249 @@ constexpr std::uint32_t kErrorPathNotFound = 3;
 constexpr std::uint32_t kErrorDiskFull = 112;
 constexpr std::uint32_t kErrorOpenFailed = 110;
 constexpr std::uint32_t kErrorInvalidHandle = 6;
+constexpr std::uint32_t kErrorResourceNameNotFound = 1814;
+constexpr std::uint32_t kErrorResourceDataNotFound = 1812;
+constexpr std::u16string_view kStringTable = u"#6";
+
+class RecordingLock final : public Lock {
+ public:
+  RecordingLock(CallLog& log, int& held) : log_(log), held_(held) {}
+  void Enter() override {
+    ++held_;
+    log_.Add(Call{"EnterLock", {}});
+  }
+  void Leave() override {
+    --held_;
+    log_.Add(Call{"LeaveLock", {}});
+  }
+
+ private:
+  CallLog& log_;
+  int& held_;
+};
+
+// The string block `block` of one language as the resource compiler lays it out:
+// sixteen counted strings. None when the language has no entry in the block.
+std::optional<std::vector<std::byte>> StringBlock(
+    const std::map<std::uint32_t, std::u16string>& table, std::uint32_t block) {
+  const std::uint32_t first = (block - 1u) * 16u;
+  bool any = false;
+  std::u16string units;
+  for (std::uint32_t id = first; id < first + 16; ++id) {
+    const auto entry = table.find(id);
+    const std::u16string text = entry == table.end() ? u"" : entry->second;
+    any = any || entry != table.end();
+    units += static_cast<char16_t>(text.size());
+    units += text;
+  }
+  if (!any) {
+    return std::nullopt;
+  }
+  std::vector<std::byte> bytes(units.size() * 2);
+  std::memcpy(bytes.data(), units.data(), bytes.size());
+  return bytes;
+}
 
 }  // namespace
 
-RecordingPlatform::RecordingPlatform() {
-  files[u"C:\\T"] = FakeFile{true, {}};
+void PrintTo(const Call& call, std::ostream* out) {
+  *out << call.name << "(";
+  for (std::size_t i = 0; i < call.args.size(); ++i) {
+    *out << (i == 0 ? "" : ", ") << call.args[i];
+  }
+  *out << ")";
 }
 
-void RecordingPlatform::Record(std::string call) {
-  log.push_back(std::move(call));
-}
+// ---- the log ----
 
-std::vector<std::string> RecordingPlatform::Calls(
-    std::initializer_list<std::string_view> prefixes) const {
-  std::vector<std::string> out;
-  for (const auto& call : log) {
-    for (auto prefix : prefixes) {
-      if (call.compare(0, prefix.size(), prefix) == 0) {
-        out.push_back(call);
-        break;
-      }
+std::vector<Call> CallLog::Of(std::initializer_list<std::string_view> names) const {
+  std::vector<Call> out;
+  for (const Call& call : calls_) {
+    if (std::find(names.begin(), names.end(), call.name) != names.end()) {
+      out.push_back(call);
     }
   }
   return out;
 }
 
-void RecordingPlatform::AddCatalogue(std::uint16_t language,
-                                     std::map<std::uint32_t, std::u16string> entries) {
+std::vector<std::vector<std::string>> CallLog::ArgsOf(std::string_view name) const {
+  std::vector<std::vector<std::string>> out;
+  for (const Call& call : calls_) {
+    if (call.name == name) {
+      out.push_back(call.args);
+    }
+  }
+  return out;
+}
+
+std::size_t CallLog::Count(std::string_view name) const {
+  return static_cast<std::size_t>(
+      std::count_if(calls_.begin(), calls_.end(), [&](const Call& c) { return c.name == name; }));
+}
+
+std::vector<std::string> CallLog::Names() const {
+  std::vector<std::string> out;
+  for (const Call& call : calls_) {
+    out.push_back(call.name);
+  }
+  return out;
+}
+
+std::vector<Box> CallLog::Boxes() const {
+  std::vector<Box> out;
+  for (const auto& args : ArgsOf("MessageBoxW")) {
+    out.push_back(Box{args.at(0), args.at(1),
+                      static_cast<std::uint32_t>(std::stoul(args.at(2), nullptr, 16))});
+  }
+  return out;
+}
+
+std::vector<std::string> CallLog::BoxTexts() const {
+  std::vector<std::string> out;
+  for (const Box& box : Boxes()) {
+    out.push_back(box.text);
+  }
+  return out;
+}
+
+// ---- the model ----
+
+void Model::AddCatalogue(std::uint16_t language, std::map<std::uint32_t, std::u16string> entries) {
   for (auto& [id, text] : entries) {
     strings[language][id] = std::move(text);
   }
 }
 
-void RecordingPlatform::AddResource(std::u16string type, std::u16string name,
-                                    std::string_view bytes) {
+void Model::AddResource(std::u16string type, std::u16string name, std::string_view bytes) {
   resources[{std::move(type), std::move(name)}] = FakeResource{Bytes(bytes), {}, false, false};
 }
 
-std::string RecordingPlatform::FileText(const std::u16string& path) const {
+std::string Model::FileText(const std::u16string& path) const {
   const auto it = files.find(path);
   return it == files.end() ? std::string() : Text(it->second.data);
 }
 
-std::u16string RecordingPlatform::Parent(const std::u16string& path) const {
-  const auto slash = path.find_last_of(u"\\/");
-  return slash == std::u16string::npos ? std::u16string() : path.substr(0, slash);
+// ---- the invariants every test keeps ----
+
+std::vector<std::string> RecordingPlatform::Leftovers() const {
+  std::vector<std::string> left;
+  for (const auto& [handle, file] : openFiles_) {
+    left.push_back("file left open: " + S(file.path));
+  }
+  for (const auto& [handle, path] : openFinds_) {
+    left.push_back("search left open: " + S(path));
+  }
+  for (const auto& [handle, path] : openSummaries_) {
+    left.push_back("summary information left open: " + S(path));
+  }
+  if (locksHeld_ != 0) {
+    left.push_back("lock left held");
+  }
+  for (const std::u16string& path : created_) {
+    if (model.Exists(path) && S(path).find(".partial") != std::string::npos) {
+      left.push_back("staging file left: " + S(path));
+    }
+  }
+  return left;
+}
+
+RecordingPlatform::~RecordingPlatform() {
+  for (const std::string& leftover : Leftovers()) {
+    ADD_FAILURE() << leftover;
+  }
+}
+
+void RecordingPlatform::Record(std::string name, std::vector<std::string> args) {
+  log.Add(Call{std::move(name), std::move(args)});
+}
+
+std::string RecordingPlatform::ModuleRole(ModuleHandle module) const {
+  return module == model.module ? "module" : "module " + Hex(static_cast<std::uintptr_t>(module));
+}
+
+std::string RecordingPlatform::FileRole(FileHandle file) const {
+  const auto it = openFiles_.find(static_cast<std::uintptr_t>(file));
+  return it == openFiles_.end() ? "closed file" : "file " + S(it->second.path);
+}
+
+std::string RecordingPlatform::FoundRole(std::uintptr_t handle) const {
+  if (handle == 0 || handle > found_.size()) {
+    return "no resource";
+  }
+  const auto& [type, name] = found_[handle - 1].key;
+  return "resource " + S(type) + " " + S(name);
 }
 
 bool RecordingPlatform::ParentIsDirectory(const std::u16string& path) const {
-  const std::u16string parent = Parent(path);
+  const auto slash = path.find_last_of(u"\\/");
+  const std::u16string parent = slash == std::u16string::npos ? u"" : path.substr(0, slash);
   if (parent.empty() || (parent.size() == 2 && parent[1] == u':')) {
     return true;  // the current directory or a drive root
   }
-  const auto it = files.find(parent);
-  return it != files.end() && it->second.directory;
+  const auto it = model.files.find(parent);
+  return it != model.files.end() && it->second.directory;
 }
 
 // ---- resources ----
 
 ResourceHandle RecordingPlatform::FindResourceW(ModuleHandle m, const std::u16string& name,
                                                 const std::u16string& type) {
-  Record("FindResourceW(" + Args({Hex(static_cast<std::uintptr_t>(m)), S(name), S(type)}) + ")");
-  const auto key = std::make_pair(type, name);
-  if (m != module || resources.count(key) == 0) {
-    lastError = 1814;  // ERROR_RESOURCE_NAME_NOT_FOUND
+  Record("FindResourceW", {ModuleRole(m), S(name), S(type)});
+  const auto it = model.resources.find({type, name});
+  if (m != model.module || it == model.resources.end()) {
+    model.lastError = kErrorResourceNameNotFound;
     return ResourceHandle{};
   }
-  resourceKeys_.push_back(key);
-  return ResourceHandle(resourceKeys_.size());
+  const FakeResource& r = it->second;
+  found_.push_back(Found{{type, name}, r.bytes, r.reportedSize, r.loadFails, r.lockFails});
+  return ResourceHandle(found_.size());
 }
 
-std::uint32_t RecordingPlatform::SizeofResource(ModuleHandle, ResourceHandle resource) {
-  Record("SizeofResource(" + N(static_cast<std::int64_t>(resource)) + ")");
-  const auto& r = resources.at(resourceKeys_.at(static_cast<std::size_t>(resource) - 1));
+ResourceHandle RecordingPlatform::FindResourceExW(ModuleHandle m, const std::u16string& type,
+                                                  const std::u16string& name,
+                                                  std::uint16_t language) {
+  Record("FindResourceExW", {ModuleRole(m), S(type), S(name), N(language)});
+  if (const auto raw = model.resources.find({type, name});
+      m == model.module && raw != model.resources.end()) {
+    const FakeResource& r = raw->second;
+    found_.push_back(Found{{type, name}, r.bytes, r.reportedSize, r.loadFails, r.lockFails});
+    return ResourceHandle(found_.size());
+  }
+  const auto table = model.strings.find(language);
+  std::optional<std::vector<std::byte>> block;
+  if (m == model.module && type == kStringTable && table != model.strings.end() &&
+      name.starts_with(u"#")) {
+    block = StringBlock(table->second, static_cast<std::uint32_t>(std::stoul(S(name.substr(1)))));
+  }
+  if (!block) {
+    model.lastError = kErrorResourceNameNotFound;
+    return ResourceHandle{};
+  }
+  found_.push_back(Found{{type, name}, std::move(*block), {}, false, false});
+  return ResourceHandle(found_.size());
+}
+
+std::uint32_t RecordingPlatform::SizeofResource(ModuleHandle m, ResourceHandle resource) {
+  const auto handle = static_cast<std::uintptr_t>(resource);
+  Record("SizeofResource", {ModuleRole(m), FoundRole(handle)});
+  const Found& r = found_.at(handle - 1);
   return r.reportedSize.value_or(static_cast<std::uint32_t>(r.bytes.size()));
 }
 
-LoadedResource RecordingPlatform::LoadResource(ModuleHandle, ResourceHandle resource) {
-  Record("LoadResource(" + N(static_cast<std::int64_t>(resource)) + ")");
-  const auto& r = resources.at(resourceKeys_.at(static_cast<std::size_t>(resource) - 1));
-  if (r.loadFails) {
-    lastError = 1812;  // ERROR_RESOURCE_DATA_NOT_FOUND
+LoadedResource RecordingPlatform::LoadResource(ModuleHandle m, ResourceHandle resource) {
+  const auto handle = static_cast<std::uintptr_t>(resource);
+  Record("LoadResource", {ModuleRole(m), FoundRole(handle)});
+  if (found_.at(handle - 1).loadFails) {
+    model.lastError = kErrorResourceDataNotFound;
     return LoadedResource{};
   }
-  return LoadedResource(static_cast<std::uintptr_t>(resource));
+  return LoadedResource(handle);
 }
 
 const std::byte* RecordingPlatform::LockResource(LoadedResource loaded) {
-  Record("LockResource(" + N(static_cast<std::int64_t>(loaded)) + ")");
-  const auto& r = resources.at(resourceKeys_.at(static_cast<std::size_t>(loaded) - 1));
+  const auto handle = static_cast<std::uintptr_t>(loaded);
+  Record("LockResource", {FoundRole(handle)});
+  const Found& r = found_.at(handle - 1);
   if (r.lockFails) {
     return nullptr;
   }
@@ -202,90 +347,58 @@ const std::byte* RecordingPlatform::LockResource(LoadedResource loaded) {
   return r.bytes.empty() ? &empty : r.bytes.data();
 }
 
-std::optional<std::span<const std::byte>> RecordingPlatform::FindStringBlock(
-    ModuleHandle m, std::uint16_t block, std::uint16_t language) {
-  Record("FindStringBlock(" + Args({Hex(static_cast<std::uintptr_t>(m)), N(block), N(language)}) +
-         ")");
-  const auto table = strings.find(language);
-  if (m != module || table == strings.end()) {
-    lastError = 1814;  // ERROR_RESOURCE_NAME_NOT_FOUND
-    return std::nullopt;
-  }
-  const std::uint32_t first = (block - 1u) * 16u;
-  bool any = false;
-  std::u16string units;
-  for (std::uint32_t id = first; id < first + 16; ++id) {
-    const auto entry = table->second.find(id);
-    const std::u16string text = entry == table->second.end() ? u"" : entry->second;
-    any = any || entry != table->second.end();
-    units += static_cast<char16_t>(text.size());
-    units += text;
-  }
-  if (!any) {
-    lastError = 1814;
-    return std::nullopt;
-  }
-  auto& bytes = blocks_.emplace_back(units.size() * 2);
-  std::memcpy(bytes.data(), units.data(), bytes.size());
-  return std::span<const std::byte>(bytes);
-}
-
 // ---- thread state and user interface ----
 
 std::uint32_t RecordingPlatform::GetThreadLocale() {
-  Record("GetThreadLocale()");
-  return threadLocale;
+  Record("GetThreadLocale", {});
+  return model.threadLocale;
 }
 
 bool RecordingPlatform::SetThreadLocale(std::uint32_t locale) {
-  Record("SetThreadLocale(" + N(locale) + ")");
+  Record("SetThreadLocale", {N(locale)});
   if (locale == 0) {
-    lastError = 87;  // ERROR_INVALID_PARAMETER
+    model.lastError = 87;  // ERROR_INVALID_PARAMETER
     return false;
   }
-  threadLocale = locale == 0x400 ? userDefaultLocale : locale;
+  model.threadLocale = locale == win::kLocaleUserDefault ? model.userDefaultLocale : locale;
   return true;
 }
 
 std::uint32_t RecordingPlatform::GetUserDefaultLCID() {
-  Record("GetUserDefaultLCID()");
-  return userDefaultLocale;
+  Record("GetUserDefaultLCID", {});
+  return model.userDefaultLocale;
 }
 
 std::uint32_t RecordingPlatform::GetLastError() {
-  Record("GetLastError()");
-  return lastError;
+  Record("GetLastError", {});
+  return model.lastError;
 }
 
 void RecordingPlatform::SetLastError(std::uint32_t code) {
-  Record("SetLastError(" + N(code) + ")");
-  lastError = code;
+  Record("SetLastError", {N(code)});
+  model.lastError = code;
 }
 
 int RecordingPlatform::MessageBoxW(const std::u16string& text, const std::u16string& caption,
                                    std::uint32_t style) {
-  Record("MessageBoxW(" + Args({S(text), S(caption), Hex(style)}) + ")");
-  boxes.push_back(Box{S(text), S(caption), style});
+  Record("MessageBoxW", {S(text), S(caption), Hex(style)});
   return 1;
 }
 
 // ---- command line and environment ----
 
 std::u16string RecordingPlatform::GetCommandLineW() {
-  Record("GetCommandLineW()");
-  return processCommandLine;
+  Record("GetCommandLineW", {});
+  return model.commandLine;
 }
 
 std::optional<std::vector<std::u16string>> RecordingPlatform::CommandLineToArgvW(
     const std::u16string& line) {
-  Record("CommandLineToArgvW(" + S(line) + ")");
-  if (splitFails) {
+  Record("CommandLineToArgvW", {S(line)});
+  if (faults.splitFails) {
     return std::nullopt;
   }
-  if (arguments) {
-    return arguments;
-  }
-  // Blanks separate split; double quotes group, and are dropped.
+  // Blanks separate; double quotes group, and are dropped.
   std::vector<std::u16string> split;
   std::u16string current;
   bool quoted = false;
@@ -313,52 +426,38 @@ std::optional<std::vector<std::u16string>> RecordingPlatform::CommandLineToArgvW
 
 std::optional<std::u16string> RecordingPlatform::GetEnvironmentVariableW(
     const std::u16string& name) {
-  Record("GetEnvironmentVariableW(" + S(name) + ")");
-  const auto it = environment.find(name);
-  if (it == environment.end()) {
+  Record("GetEnvironmentVariableW", {S(name)});
+  const auto it = model.environment.find(name);
+  if (it == model.environment.end()) {
     return std::nullopt;
   }
   return it->second;
 }
 
-namespace {
-
-class RecordingLock final : public Lock {
- public:
-  explicit RecordingLock(std::vector<std::string>& log) : log_(log) {}
-  void Enter() override { log_.push_back("EnterLock()"); }
-  void Leave() override { log_.push_back("LeaveLock()"); }
-
- private:
-  std::vector<std::string>& log_;
-};
-
-}  // namespace
-
 std::unique_ptr<Lock> RecordingPlatform::CreateLock() {
-  return std::make_unique<RecordingLock>(log);
+  return std::make_unique<RecordingLock>(log, locksHeld_);
 }
 
 // ---- files ----
 
 TempPathResult RecordingPlatform::GetTempPathW(std::uint32_t bufferLength) {
-  Record("GetTempPathW(" + N(bufferLength) + ")");
-  const auto result = static_cast<std::uint32_t>(tempPath.size());
-  if (tempPath.empty()) {
-    lastError = kErrorPathNotFound;
+  Record("GetTempPathW", {N(bufferLength)});
+  const auto result = static_cast<std::uint32_t>(model.tempPath.size());
+  if (model.tempPath.empty()) {
+    model.lastError = kErrorPathNotFound;
     return TempPathResult{0, u""};
   }
   if (result >= bufferLength) {
     return TempPathResult{result + 1, u""};
   }
-  return TempPathResult{result, tempPath};
+  return TempPathResult{result, model.tempPath};
 }
 
 FullPathResult RecordingPlatform::GetFullPathNameW(const std::u16string& path,
                                                    std::uint32_t bufferLength) {
-  Record("GetFullPathNameW(" + Args({S(path), N(bufferLength)}) + ")");
+  Record("GetFullPathNameW", {S(path), N(bufferLength)});
   const bool absolute = path.size() >= 2 && (path[1] == u':' || path[0] == u'\\');
-  const std::u16string full = absolute ? path : currentDirectory + u"\\" + path;
+  const std::u16string full = absolute ? path : model.currentDirectory + u"\\" + path;
   if (full.size() >= bufferLength) {
     return FullPathResult{static_cast<std::uint32_t>(full.size() + 1), u""};
   }
@@ -366,13 +465,14 @@ FullPathResult RecordingPlatform::GetFullPathNameW(const std::u16string& path,
 }
 
 std::uint32_t RecordingPlatform::GetFileAttributesW(const std::u16string& path) {
-  Record("GetFileAttributesW(" + S(path) + ")");
-  if (const auto refused = attributeErrors.find(path); refused != attributeErrors.end()) {
-    lastError = refused->second;
+  Record("GetFileAttributesW", {S(path)});
+  if (const auto refused = faults.attributeErrors.find(path);
+      refused != faults.attributeErrors.end()) {
+    model.lastError = refused->second;
     return kInvalidFileAttributes;
   }
-  if (!deniedPrefix.empty() && path.compare(0, deniedPrefix.size(), deniedPrefix) == 0) {
-    lastError = win::kErrorAccessDenied;
+  if (!faults.deniedPrefix.empty() && path.starts_with(faults.deniedPrefix)) {
+    model.lastError = win::kErrorAccessDenied;
     return kInvalidFileAttributes;
   }
   std::u16string key = path;
@@ -382,217 +482,230 @@ std::uint32_t RecordingPlatform::GetFileAttributesW(const std::u16string& path) 
   if (key == u"\\" || key == u"." || (key.size() == 3 && key[1] == u':')) {
     return win::kFileAttributeDirectory;
   }
-  const auto it = files.find(key);
-  if (it == files.end()) {
-    lastError = win::kErrorFileNotFound;
+  const auto it = model.files.find(key);
+  if (it == model.files.end()) {
+    model.lastError = win::kErrorFileNotFound;
     return kInvalidFileAttributes;
   }
   return it->second.directory ? win::kFileAttributeDirectory : win::kFileAttributeNormal;
 }
 
 bool RecordingPlatform::CreateDirectoryW(const std::u16string& path) {
-  Record("CreateDirectoryW(" + S(path) + ")");
-  if (failingCreateDirectory.count(path) != 0 || files.count(path) != 0 ||
+  Record("CreateDirectoryW", {S(path)});
+  if (faults.failingCreateDirectory.count(path) != 0 || model.files.count(path) != 0 ||
       !ParentIsDirectory(path)) {
-    lastError = win::kErrorAccessDenied;
+    model.lastError = win::kErrorAccessDenied;
     return false;
   }
-  files[path] = FakeFile{true, {}};
+  model.files[path] = FakeFile{true, {}};
   return true;
 }
 
 FindHandle RecordingPlatform::FindFirstFileW(const std::u16string& path,
                                              std::uint32_t& attributes) {
-  Record("FindFirstFileW(" + S(path) + ")");
-  const auto it = files.find(path);
-  if (it == files.end()) {
-    lastError = win::kErrorFileNotFound;
+  Record("FindFirstFileW", {S(path)});
+  const auto it = model.files.find(path);
+  if (it == model.files.end()) {
+    model.lastError = win::kErrorFileNotFound;
     return kInvalidFind;
   }
   attributes = it->second.directory ? win::kFileAttributeDirectory : win::kFileAttributeNormal;
-  open_[nextHandle_] = OpenFile{path, 0};
+  openFinds_[nextHandle_] = path;
   return FindHandle(nextHandle_++);
 }
 
 bool RecordingPlatform::FindClose(FindHandle find) {
-  Record("FindClose(" + Hex(static_cast<std::uintptr_t>(find)) + ")");
-  return open_.erase(static_cast<std::uintptr_t>(find)) == 1;
+  const auto it = openFinds_.find(static_cast<std::uintptr_t>(find));
+  Record("FindClose", {it == openFinds_.end() ? "closed search" : "find " + S(it->second)});
+  if (it == openFinds_.end()) {
+    return false;
+  }
+  openFinds_.erase(it);
+  return true;
 }
 
 bool RecordingPlatform::DeleteFileW(const std::u16string& path) {
-  Record("DeleteFileW(" + S(path) + ")");
-  const auto it = files.find(path);
-  if (it == files.end() || it->second.directory) {
-    lastError = it == files.end() ? win::kErrorFileNotFound : win::kErrorAccessDenied;
+  Record("DeleteFileW", {S(path)});
+  const auto it = model.files.find(path);
+  if (it == model.files.end() || it->second.directory) {
+    model.lastError = it == model.files.end() ? win::kErrorFileNotFound : win::kErrorAccessDenied;
     return false;
   }
-  files.erase(it);
+  model.files.erase(it);
   return true;
 }
 
 bool RecordingPlatform::MoveFileReplaceW(const std::u16string& from, const std::u16string& to) {
-  Record("MoveFileReplaceW(" + Args({S(from), S(to)}) + ")");
-  const auto source = files.find(from);
-  const auto target = files.find(to);
-  if (failingMoves.count(to) != 0 || source == files.end() ||
-      (target != files.end() && target->second.directory) || !ParentIsDirectory(to)) {
-    lastError = win::kErrorAccessDenied;
+  Record("MoveFileReplaceW", {S(from), S(to)});
+  const auto source = model.files.find(from);
+  const auto target = model.files.find(to);
+  if (faults.failingMoves.count(to) != 0 || source == model.files.end() ||
+      (target != model.files.end() && target->second.directory) || !ParentIsDirectory(to)) {
+    model.lastError = win::kErrorAccessDenied;
     return false;
   }
   FakeFile moved = std::move(source->second);
-  files.erase(source);
-  files[to] = std::move(moved);
+  model.files.erase(source);
+  model.files[to] = std::move(moved);
   return true;
 }
 
 FileHandle RecordingPlatform::CreateFileW(const std::u16string& path, std::uint32_t access,
                                           std::uint32_t share, std::uint32_t disposition,
                                           std::uint32_t attributes) {
-  Record("CreateFileW(" + Args({S(path), Hex(access), N(share), N(disposition), Hex(attributes)}) +
-         ")");
-  if (const auto refused = openErrors.find(path); refused != openErrors.end()) {
-    lastError = refused->second;
+  Record("CreateFileW", {S(path), Hex(access), N(share), N(disposition), Hex(attributes)});
+  if (const auto refused = faults.openErrors.find(path); refused != faults.openErrors.end()) {
+    model.lastError = refused->second;
     return kInvalidFile;
   }
   if (!ParentIsDirectory(path)) {
-    lastError = kErrorPathNotFound;
+    model.lastError = kErrorPathNotFound;
     return kInvalidFile;
   }
-  const auto it = files.find(path);
-  if (it != files.end() && it->second.directory) {
-    lastError = win::kErrorAccessDenied;
+  const auto it = model.files.find(path);
+  if (it != model.files.end() && it->second.directory) {
+    model.lastError = win::kErrorAccessDenied;
     return kInvalidFile;
   }
-  const bool existed = it != files.end();
+  const bool existed = it != model.files.end();
   if (disposition == win::kCreateNew && existed) {
-    lastError = win::kErrorFileExists;
+    model.lastError = win::kErrorFileExists;
     return kInvalidFile;
   }
   if (!existed || disposition == win::kCreateAlways) {
-    files[path] = FakeFile{false, {}};
+    model.files[path] = FakeFile{false, {}};
+    created_.insert(path);
   }
-  lastError = existed && disposition != win::kCreateNew ? win::kErrorAlreadyExists : 0;
-  open_[nextHandle_] = OpenFile{path, 0};
+  model.lastError = existed && disposition != win::kCreateNew ? win::kErrorAlreadyExists : 0;
+  openFiles_[nextHandle_] = OpenFile{path, 0, 0};
   return FileHandle(nextHandle_++);
 }
 
 std::uint32_t RecordingPlatform::SetFilePointer(FileHandle file, std::int32_t distance,
                                                 std::uint32_t method) {
-  Record("SetFilePointer(" +
-         Args({Hex(static_cast<std::uintptr_t>(file)), N(distance), N(method)}) + ")");
-  const auto it = open_.find(static_cast<std::uintptr_t>(file));
-  if (it == open_.end()) {
-    lastError = kErrorInvalidHandle;
+  Record("SetFilePointer", {FileRole(file), N(distance), N(method)});
+  const auto it = openFiles_.find(static_cast<std::uintptr_t>(file));
+  if (it == openFiles_.end()) {
+    model.lastError = kErrorInvalidHandle;
     return kInvalidSetFilePointer;
   }
-  const auto size = static_cast<std::int64_t>(files[it->second.path].data.size());
+  const auto size = static_cast<std::int64_t>(model.files[it->second.path].data.size());
   const std::int64_t base = method == win::kFileEnd ? size : 0;
   it->second.position = static_cast<std::uint32_t>(base + distance);
   return it->second.position;
 }
 
 WriteResult RecordingPlatform::WriteFile(FileHandle file, std::span<const std::byte> bytes) {
-  Record("WriteFile(" +
-         Args({Hex(static_cast<std::uintptr_t>(file)), std::to_string(bytes.size())}) + ")");
-  const int call = ++writeCalls_;
-  const auto it = open_.find(static_cast<std::uintptr_t>(file));
-  if (it == open_.end()) {
-    lastError = kErrorInvalidHandle;
+  Record("WriteFile", {FileRole(file), N(static_cast<std::int64_t>(bytes.size()))});
+  const auto it = openFiles_.find(static_cast<std::uintptr_t>(file));
+  if (it == openFiles_.end()) {
+    model.lastError = kErrorInvalidHandle;
     return WriteResult{false, 0};
   }
-  if (const auto failing = failingWrites.find(call); failing != failingWrites.end()) {
-    lastError = failing->second;
+  OpenFile& open = it->second;
+  const auto nth = std::make_pair(open.path, ++open.writes);
+  if (const auto failing = faults.failingWrites.find(nth); failing != faults.failingWrites.end()) {
+    model.lastError = failing->second;
     return WriteResult{false, 0};
   }
-  std::size_t accepted = std::min<std::uint64_t>(bytes.size(), diskSpace);
+  std::size_t accepted = std::min<std::uint64_t>(bytes.size(), faults.diskSpace);
   bool ok = accepted == bytes.size();
-  if (const auto partial = partialWrites.find(call); partial != partialWrites.end()) {
+  if (const auto partial = faults.partialWrites.find(nth); partial != faults.partialWrites.end()) {
     accepted = std::min<std::size_t>(accepted, partial->second);
     ok = true;
   }
-  diskSpace -= accepted;
-  auto& data = files[it->second.path].data;
-  if (data.size() < it->second.position + accepted) {
-    data.resize(it->second.position + accepted);
+  faults.diskSpace -= accepted;
+  auto& data = model.files[open.path].data;
+  if (data.size() < open.position + accepted) {
+    data.resize(open.position + accepted);
   }
-  std::copy_n(bytes.begin(), accepted, data.begin() + it->second.position);
-  it->second.position += static_cast<std::uint32_t>(accepted);
+  std::copy_n(bytes.begin(), accepted, data.begin() + open.position);
+  open.position += static_cast<std::uint32_t>(accepted);
   if (!ok) {
-    lastError = kErrorDiskFull;
+    model.lastError = kErrorDiskFull;
   }
   return WriteResult{ok, static_cast<std::uint32_t>(accepted)};
 }
 
 bool RecordingPlatform::SetEndOfFile(FileHandle file) {
-  Record("SetEndOfFile(" + Hex(static_cast<std::uintptr_t>(file)) + ")");
-  const auto it = open_.find(static_cast<std::uintptr_t>(file));
-  if (it == open_.end() || setEndOfFileFails) {
-    lastError = win::kErrorAccessDenied;
+  Record("SetEndOfFile", {FileRole(file)});
+  const auto it = openFiles_.find(static_cast<std::uintptr_t>(file));
+  if (it == openFiles_.end() || faults.setEndOfFileFails) {
+    model.lastError = win::kErrorAccessDenied;
     return false;
   }
-  files[it->second.path].data.resize(it->second.position);
+  model.files[it->second.path].data.resize(it->second.position);
   return true;
 }
 
 bool RecordingPlatform::FlushFileBuffers(FileHandle file) {
-  Record("FlushFileBuffers(" + Hex(static_cast<std::uintptr_t>(file)) + ")");
-  return open_.count(static_cast<std::uintptr_t>(file)) != 0;
+  Record("FlushFileBuffers", {FileRole(file)});
+  return openFiles_.count(static_cast<std::uintptr_t>(file)) != 0;
 }
 
 bool RecordingPlatform::CloseHandle(FileHandle file) {
-  Record("CloseHandle(" + Hex(static_cast<std::uintptr_t>(file)) + ")");
-  return open_.erase(static_cast<std::uintptr_t>(file)) == 1 && !closeFails;
+  Record("CloseHandle", {FileRole(file)});
+  return openFiles_.erase(static_cast<std::uintptr_t>(file)) == 1 && !faults.closeFails;
 }
 
 // ---- Windows Installer ----
 
 SummaryOpenResult RecordingPlatform::MsiGetSummaryInformationW(const std::u16string& packagePath,
                                                                std::uint32_t updateCount) {
-  Record("MsiGetSummaryInformationW(" + Args({S(packagePath), N(updateCount)}) + ")");
-  std::uint32_t status = files.count(packagePath) != 0 ? 0 : kErrorOpenFailed;
-  status = summaryOpenStatus.value_or(status);
+  Record("MsiGetSummaryInformationW", {S(packagePath), N(updateCount)});
+  std::uint32_t status = model.files.count(packagePath) != 0 ? 0 : kErrorOpenFailed;
+  status = faults.summaryOpenStatus.value_or(status);
   if (status != 0) {
     return SummaryOpenResult{status, MsiHandle{}};
   }
   const auto handle = static_cast<std::uint32_t>(nextHandle_++);
-  openSummaries_.insert(handle);
+  openSummaries_[handle] = packagePath;
   return SummaryOpenResult{0, MsiHandle(handle)};
 }
 
 InstallerText RecordingPlatform::MsiSummaryInfoGetPropertyW(MsiHandle summary,
                                                             std::uint32_t property,
                                                             std::uint32_t bufferLength) {
-  Record("MsiSummaryInfoGetPropertyW(" +
-         Args({Hex(static_cast<std::uint32_t>(summary)), N(property), N(bufferLength)}) + ")");
-  const auto length = static_cast<std::uint32_t>(summaryText.size());
-  if (!summaryStatuses.empty()) {
-    const std::uint32_t status = summaryStatuses.front();
-    summaryStatuses.pop_front();
+  const auto it = openSummaries_.find(static_cast<std::uint32_t>(summary));
+  Record("MsiSummaryInfoGetPropertyW",
+         {it == openSummaries_.end() ? "closed summary" : "summary " + S(it->second), N(property),
+          N(bufferLength)});
+  const auto length = static_cast<std::uint32_t>(model.summaryText.size());
+  if (!faults.summaryStatuses.empty()) {
+    const std::uint32_t status = faults.summaryStatuses.front();
+    faults.summaryStatuses.pop_front();
     return InstallerText{status, u"", length};
   }
   if (length >= bufferLength) {
-    return InstallerText{win::kErrorMoreData, summaryText.substr(0, bufferLength - 1), length};
+    return InstallerText{win::kErrorMoreData, model.summaryText.substr(0, bufferLength - 1),
+                         length};
   }
-  return InstallerText{0, summaryText, length};
+  return InstallerText{0, model.summaryText, length};
 }
 
 std::uint32_t RecordingPlatform::MsiCloseHandle(MsiHandle handle) {
-  Record("MsiCloseHandle(" + Hex(static_cast<std::uint32_t>(handle)) + ")");
-  return openSummaries_.erase(static_cast<std::uint32_t>(handle)) == 1 ? 0 : kErrorInvalidHandle;
+  const auto it = openSummaries_.find(static_cast<std::uint32_t>(handle));
+  Record("MsiCloseHandle",
+         {it == openSummaries_.end() ? "closed summary" : "summary " + S(it->second)});
+  if (it == openSummaries_.end()) {
+    return kErrorInvalidHandle;
+  }
+  openSummaries_.erase(it);
+  return 0;
 }
 
 int RecordingPlatform::MsiQueryProductStateW(const std::u16string& productCode) {
-  Record("MsiQueryProductStateW(" + S(productCode) + ")");
-  const auto it = products.find(productCode);
-  return it == products.end() ? -1 : it->second.state;
+  Record("MsiQueryProductStateW", {S(productCode)});
+  const auto it = model.products.find(productCode);
+  return it == model.products.end() ? -1 : it->second.state;
 }
 
 InstallerText RecordingPlatform::MsiGetProductInfoW(const std::u16string& productCode,
                                                     const std::u16string& attribute,
                                                     std::uint32_t bufferLength) {
-  Record("MsiGetProductInfoW(" + Args({S(productCode), S(attribute), N(bufferLength)}) + ")");
-  const auto product = products.find(productCode);
-  if (product == products.end()) {
+  Record("MsiGetProductInfoW", {S(productCode), S(attribute), N(bufferLength)});
+  const auto product = model.products.find(productCode);
+  if (product == model.products.end()) {
     return InstallerText{1605, u"", bufferLength};  // ERROR_UNKNOWN_PRODUCT
   }
   const auto value = product->second.info.find(attribute);
@@ -608,16 +721,16 @@ InstallerText RecordingPlatform::MsiGetProductInfoW(const std::u16string& produc
 
 std::uint32_t RecordingPlatform::MsiEnableLogW(std::uint32_t logMode, const std::u16string& logFile,
                                                std::uint32_t attributes) {
-  Record("MsiEnableLogW(" + Args({Hex(logMode), S(logFile), N(attributes)}) + ")");
+  Record("MsiEnableLogW", {Hex(logMode), S(logFile), N(attributes)});
   return 0;
 }
 
 std::uint32_t RecordingPlatform::MsiConfigureProductExW(const std::u16string& productCode,
                                                         int installLevel, int installState,
                                                         const std::u16string& commandLine) {
-  Record("MsiConfigureProductExW(" +
-         Args({S(productCode), N(installLevel), N(installState), S(commandLine)}) + ")");
-  auto& results = products[productCode].configureResults;
+  Record("MsiConfigureProductExW",
+         {S(productCode), N(installLevel), N(installState), S(commandLine)});
+  auto& results = model.products[productCode].configureResults;
   if (results.empty()) {
     return 0;
   }
@@ -627,7 +740,7 @@ std::uint32_t RecordingPlatform::MsiConfigureProductExW(const std::u16string& pr
 }
 
 int RecordingPlatform::MsiSetInternalUI(int uiLevel) {
-  Record("MsiSetInternalUI(" + N(uiLevel) + ")");
+  Record("MsiSetInternalUI", {N(uiLevel)});
   return 5;  // INSTALLUILEVEL_BASIC
 }
 

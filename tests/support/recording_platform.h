@@ -1,14 +1,16 @@
 // A test double of the platform: it answers from a small model of a machine
-// (resources, string tables, files, installed products) that each test sets up,
-// and records every call with its arguments, in order, in one log.
+// that each test sets up, fails where the test's faults say, and records every
+// call with its arguments, in order, in a log that tests query by call name.
+// Handles appear in the log by what they stand for ("file C:\T\MSP2"), never by
+// number. After each test it checks that the program left nothing open behind.
 #pragma once
 
 #include <cstdint>
 #include <deque>
-#include <functional>
 #include <list>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -41,68 +43,110 @@ struct FakeProduct {
   std::deque<std::uint32_t> configureResults;     // popped per call; 0 when empty
 };
 
-class RecordingPlatform : public Platform {
- public:
-  RecordingPlatform();
-
-  // ---- the model ----
+// The machine as the program finds it.
+struct Model {
   ModuleHandle module = ModuleHandle(0x400000);
-  std::map<std::pair<std::u16string, std::u16string>, FakeResource> resources;  // (type, name)
-  std::map<std::uint16_t, std::map<std::uint32_t, std::u16string>> strings;     // language -> id
+  // (type, name); in any language, and before the string tables for a string block
+  std::map<std::pair<std::u16string, std::u16string>, FakeResource> resources;
+  std::map<std::uint16_t, std::map<std::uint32_t, std::u16string>> strings;  // language -> id
   std::uint32_t threadLocale = 1033;
   std::uint32_t userDefaultLocale = 1033;
   std::uint32_t lastError = 0;
 
-  std::u16string processCommandLine = u"servicepack.exe";
-  bool splitFails = false;
-  std::optional<std::vector<std::u16string>> arguments;  // the split, instead of splitting
+  std::u16string commandLine = u"servicepack.exe";
   std::map<std::u16string, std::u16string> environment;
 
   std::u16string tempPath = u"C:\\T\\";
   std::u16string currentDirectory = u"C:\\W";
-  std::map<std::u16string, FakeFile> files;                 // full path -> entry
-  std::map<std::u16string, std::uint32_t> attributeErrors;  // GetFileAttributesW refused
-  std::u16string deniedPrefix;  // GetFileAttributesW refuses every path starting with it
-  std::map<std::u16string, std::uint32_t> openErrors;  // CreateFileW refused
-  std::set<std::u16string> failingCreateDirectory;
-  std::set<std::u16string> failingMoves;
-  std::uint64_t diskSpace = ~std::uint64_t{0};  // bytes the disk still takes
-  std::map<int, std::uint32_t> failingWrites;   // WriteFile call number (from 1) -> error
-  std::map<int, std::uint32_t> partialWrites;   // WriteFile call number -> bytes accepted, ok
-  bool setEndOfFileFails = false;
-  bool closeFails = false;  // CloseHandle reports failure (the handle is closed all the same)
+  std::map<std::u16string, FakeFile> files = {{u"C:\\T", FakeFile{true, {}}}};  // full path
 
-  std::u16string summaryText;                      // property 7 of every package that opens
-  std::deque<std::uint32_t> summaryStatuses;       // forced statuses of the property reads
-  std::optional<std::uint32_t> summaryOpenStatus;  // forced status of the open
+  std::u16string summaryText;  // property 7 of every package that opens
   std::map<std::u16string, FakeProduct> products;
 
-  // ---- what happened ----
-  std::vector<std::string> log;
-  struct Box {
-    std::string text;
-    std::string caption;
-    std::uint32_t style;
-  };
-  std::vector<Box> boxes;
-
-  // Calls in the log whose name starts with one of the prefixes.
-  std::vector<std::string> Calls(std::initializer_list<std::string_view> prefixes) const;
   void AddCatalogue(std::uint16_t language, std::map<std::uint32_t, std::u16string> entries);
   void AddResource(std::u16string type, std::u16string name, std::string_view bytes);
   std::string FileText(const std::u16string& path) const;
   bool Exists(const std::u16string& path) const { return files.count(path) != 0; }
-  int openHandles() const { return static_cast<int>(open_.size()); }
+};
+
+// Where the machine fails, and how.
+struct Faults {
+  bool splitFails = false;                                  // CommandLineToArgvW
+  std::map<std::u16string, std::uint32_t> attributeErrors;  // GetFileAttributesW refused
+  std::u16string deniedPrefix;  // GetFileAttributesW refuses every path starting with it
+  std::map<std::u16string, std::uint32_t> openErrors;  // CreateFileW refused
+  std::set<std::u16string> failingCreateDirectory;
+  std::set<std::u16string> failingMoves;        // MoveFileReplaceW onto these targets
+  std::uint64_t diskSpace = ~std::uint64_t{0};  // bytes the disk still takes
+  // The n-th write (from 1) into a file: refused with an error, or accepting
+  // fewer bytes while reporting success.
+  std::map<std::pair<std::u16string, int>, std::uint32_t> failingWrites;
+  std::map<std::pair<std::u16string, int>, std::uint32_t> partialWrites;
+  bool setEndOfFileFails = false;
+  bool closeFails = false;  // CloseHandle reports failure (the handle is closed all the same)
+  std::deque<std::uint32_t> summaryStatuses;       // forced statuses of the property reads
+  std::optional<std::uint32_t> summaryOpenStatus;  // forced status of the open
+};
+
+// One platform call: the function and its arguments as text.
+struct Call {
+  std::string name;
+  std::vector<std::string> args;
+  bool operator==(const Call&) const = default;
+};
+void PrintTo(const Call& call, std::ostream* out);
+
+struct Box {
+  std::string text;
+  std::string caption;
+  std::uint32_t style;
+};
+
+// What the program did, in order.
+class CallLog {
+ public:
+  void Add(Call call) { calls_.push_back(std::move(call)); }
+  void clear() { calls_.clear(); }
+  const std::vector<Call>& all() const { return calls_; }
+
+  // The calls to any of these functions, in order.
+  std::vector<Call> Of(std::initializer_list<std::string_view> names) const;
+  // The arguments of every call to `name`, in order.
+  std::vector<std::vector<std::string>> ArgsOf(std::string_view name) const;
+  std::size_t Count(std::string_view name) const;
+  // The function names of every call, in order.
+  std::vector<std::string> Names() const;
+  // The message boxes shown, in order.
+  std::vector<Box> Boxes() const;
+  std::vector<std::string> BoxTexts() const;
+
+ private:
+  std::vector<Call> calls_;
+};
+
+class RecordingPlatform : public Platform {
+ public:
+  RecordingPlatform() = default;
+  ~RecordingPlatform() override;  // checks that nothing was left open
+  RecordingPlatform(const RecordingPlatform&) = delete;
+  RecordingPlatform& operator=(const RecordingPlatform&) = delete;
+
+  Model model;
+  Faults faults;
+  CallLog log;
+
+  // What the program left behind that it must not: open handles, a held lock,
+  // staging files it created. Checked after every test.
+  std::vector<std::string> Leftovers() const;
 
   // ---- Platform ----
   ResourceHandle FindResourceW(ModuleHandle module, const std::u16string& name,
                                const std::u16string& type) override;
+  ResourceHandle FindResourceExW(ModuleHandle module, const std::u16string& type,
+                                 const std::u16string& name, std::uint16_t language) override;
   std::uint32_t SizeofResource(ModuleHandle module, ResourceHandle resource) override;
   LoadedResource LoadResource(ModuleHandle module, ResourceHandle resource) override;
   const std::byte* LockResource(LoadedResource loaded) override;
-  std::optional<std::span<const std::byte>> FindStringBlock(ModuleHandle module,
-                                                            std::uint16_t block,
-                                                            std::uint16_t language) override;
   std::uint32_t GetThreadLocale() override;
   bool SetThreadLocale(std::uint32_t locale) override;
   std::uint32_t GetUserDefaultLCID() override;
@@ -151,17 +195,28 @@ class RecordingPlatform : public Platform {
   struct OpenFile {
     std::u16string path;
     std::uint32_t position = 0;
+    int writes = 0;
   };
-  void Record(std::string call);
-  std::u16string Parent(const std::u16string& path) const;
+  struct Found {
+    std::pair<std::u16string, std::u16string> key;  // a resource, or (string block, language)
+    std::vector<std::byte> bytes;
+    std::optional<std::uint32_t> reportedSize;
+    bool loadFails = false;
+    bool lockFails = false;
+  };
+  void Record(std::string name, std::vector<std::string> args);
+  std::string ModuleRole(ModuleHandle module) const;
+  std::string FileRole(FileHandle file) const;
+  std::string FoundRole(std::uintptr_t handle) const;
   bool ParentIsDirectory(const std::u16string& path) const;
 
-  std::vector<std::pair<std::u16string, std::u16string>> resourceKeys_;
-  std::list<std::vector<std::byte>> blocks_;  // string blocks handed out, kept alive
-  std::map<std::uintptr_t, OpenFile> open_;
+  std::vector<Found> found_;  // resources and string blocks handed out, kept alive
+  std::map<std::uintptr_t, OpenFile> openFiles_;
+  std::map<std::uintptr_t, std::u16string> openFinds_;
+  std::map<std::uint32_t, std::u16string> openSummaries_;
+  std::set<std::u16string> created_;  // files the program created
+  int locksHeld_ = 0;
   std::uintptr_t nextHandle_ = 0x100;
-  std::set<std::uint32_t> openSummaries_;
-  int writeCalls_ = 0;
 };
 
 }  // namespace sp::test

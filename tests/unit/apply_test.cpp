@@ -8,42 +8,44 @@
 namespace sp {
 namespace {
 
+using test::Call;
 using test::Machine;
 
-const std::string kFirst =
-    "MsiConfigureProductExW({A}, 0, 5, PATCH=\"C:\\T\\MSP2\" REBOOTPROMPT=S "
-    "FILESINUSETEXT=\"Close these:\" REINSTALL=ALL REINSTALLMODE=emus)";
-const std::string kSecond =
-    "MsiConfigureProductExW({A}, 0, 5, PATCH=\"C:\\T\\MSP2\" REINSTALL=ALL REINSTALLMODE=emus)";
-const std::string kLocale = "SetThreadLocale(1033)";
-const std::string kLog = "MsiEnableLogW(0x1000, C:\\T\\Alpha.log, 0)";
-const std::string kDelete = "DeleteFileW(C:\\T\\MSP2)";
+const Call kFirst{"MsiConfigureProductExW",
+                  {"{A}", "0", "5",
+                   "PATCH=\"C:\\T\\MSP2\" REBOOTPROMPT=S FILESINUSETEXT=\"Close these:\" "
+                   "REINSTALL=ALL REINSTALLMODE=emus"}};
+const Call kSecond{"MsiConfigureProductExW",
+                   {"{A}", "0", "5", "PATCH=\"C:\\T\\MSP2\" REINSTALL=ALL REINSTALLMODE=emus"}};
+const Call kLocale{"SetThreadLocale", {"1033"}};
+const Call kLog{"MsiEnableLogW", {"0x1000", "C:\\T\\Alpha.log", "0"}};
+const Call kDelete{"DeleteFileW", {"C:\\T\\MSP2"}};
 
-std::string Box(const std::string& text, const char* caption, const char* style) {
-  return "MessageBoxW(" + text + ", " + caption + ", " + style + ")";
+Call Box(const std::string& text, const char* caption, const char* style) {
+  return Call{"MessageBoxW", {text, caption, style}};
 }
 
 class ApplyTest : public testing::Test {
  protected:
   ApplyTest() {
-    m.os.summaryText = u"{A}";
+    m.os.model.summaryText = u"{A}";
     AddProduct(u"{A}", u"Alpha", u"1033", u"9.1.030.0");
   }
 
   void AddProduct(std::u16string code, std::u16string name, std::u16string language,
                   std::u16string version) {
-    m.os.products[code] = test::FakeProduct{5,
-                                            {{u"ProductName", std::move(name)},
-                                             {u"Language", std::move(language)},
-                                             {u"VersionString", std::move(version)}},
-                                            {}};
+    m.os.model.products[code] = test::FakeProduct{5,
+                                                  {{u"ProductName", std::move(name)},
+                                                   {u"Language", std::move(language)},
+                                                   {u"VersionString", std::move(version)}},
+                                                  {}};
   }
 
   // What the driver did after discovery: locale, logs, reconfigurations,
   // messages and the deletion of the package.
-  std::vector<std::string> Effects() const {
-    return m.os.Calls({"SetThreadLocale", "MsiEnableLogW", "MsiConfigureProductExW", "MessageBoxW",
-                       "DeleteFileW"});
+  std::vector<Call> Effects() const {
+    return m.os.log.Of({"SetThreadLocale", "MsiEnableLogW", "MsiConfigureProductExW", "MessageBoxW",
+                        "DeleteFileW"});
   }
 
   Machine m;
@@ -53,7 +55,7 @@ struct OutcomeCase {
   const char* description;
   const char16_t* installed;
   std::deque<std::uint32_t> results;
-  std::vector<std::string> effects;  // after the locale and the log
+  std::vector<Call> effects;  // after the locale and the log
   bool completed;
   std::uint32_t exitCode;
 };
@@ -62,17 +64,17 @@ class OutcomeTest : public ApplyTest, public testing::WithParamInterface<Outcome
 
 TEST_P(OutcomeTest, CallsReportsAndExitCode) {
   const OutcomeCase& c = GetParam();
-  m.os.products[u"{A}"].info[u"VersionString"] = c.installed;
-  m.os.products[u"{A}"].configureResults = c.results;
+  m.os.model.products[u"{A}"].info[u"VersionString"] = c.installed;
+  m.os.model.products[u"{A}"].configureResults = c.results;
 
   const InstallOutcome outcome = Apply(m);
 
-  std::vector<std::string> expected = {kLocale, kLog};
+  std::vector<Call> expected = {kLocale, kLog};
   expected.insert(expected.end(), c.effects.begin(), c.effects.end());
   EXPECT_EQ(Effects(), expected);
   EXPECT_EQ(outcome.completed, c.completed);
   EXPECT_EQ(outcome.exitCode, c.exitCode);
-  EXPECT_EQ(m.os.Exists(u"C:\\T\\MSP2"), !c.completed);
+  EXPECT_EQ(m.os.model.Exists(u"C:\\T\\MSP2"), !c.completed);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -81,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"up to date",
                     u"9.1.31.0",
                     {},
-                    {"SetThreadLocale(1024)",
+                    {Call{"SetThreadLocale", {"1024"}},
                      Box("Alpha is up-to-date", "Installation Unnecessary", "0x50010"), kDelete},
                     true,
                     0},
@@ -137,141 +139,142 @@ INSTANTIATE_TEST_SUITE_P(
     test::DescriptionName());
 
 TEST_F(ApplyTest, UpgradeBeforeTheInstalledVersionStopsTheRun) {
-  m.os.strings[1033][900] = u"9.1.031.0,9.1.030.0,";
+  m.os.model.strings[1033][900] = u"9.1.031.0,9.1.030.0,";
   AddProduct(u"{B}", u"Beta", u"1031", u"9.1.030.0");
-  m.os.summaryText = u"{A};{B}";
+  m.os.model.summaryText = u"{A};{B}";
 
   const InstallOutcome outcome = Apply(m);
 
   EXPECT_EQ(Effects(),
-            (std::vector<std::string>{
-                kLocale, kLog, Box("Alpha is up-to-date", "Installation Unnecessary", "0x50010")}));
+            (std::vector<Call>{kLocale, kLog,
+                               Box("Alpha is up-to-date", "Installation Unnecessary", "0x50010")}));
   EXPECT_FALSE(outcome.completed);
   EXPECT_EQ(outcome.exitCode, 1603u);
-  EXPECT_TRUE(m.os.Exists(u"C:\\T\\MSP2"));
-}
-
-TEST_F(ApplyTest, CandidateBehindTheLastCommaIsNeverCompared) {
-  for (const char16_t* candidates : {u"9.1.029.0,9.1.030.0", u"9.1.030.0"}) {
-    m.os.boxes.clear();
-    m.os.strings[1033][900] = candidates;
-    EXPECT_EQ(Apply(m).exitCode, 1642u);
-    EXPECT_EQ(m.os.boxes.back().text, "Not for this version of Alpha.");
-    m.process.targetProducts.clear();
-  }
-  EXPECT_TRUE(m.os.Calls({"MsiConfigureProductExW"}).empty());
+  EXPECT_TRUE(m.os.model.Exists(u"C:\\T\\MSP2"));
 }
 
 TEST_F(ApplyTest, ExtractionFailureShows300WithItsCode) {
-  m.os.resources.clear();
+  m.os.model.resources.clear();
   const InstallOutcome outcome = Apply(m);
-  EXPECT_EQ(Effects(), (std::vector<std::string>{
-                           Box("Failed.\n\n Error Code: 1814", "Installation Error", "0x50010")}));
+  EXPECT_EQ(
+      Effects(),
+      (std::vector<Call>{Box("Failed.\n\n Error Code: 1814", "Installation Error", "0x50010")}));
   EXPECT_EQ(outcome.exitCode, 1814u);
-  EXPECT_TRUE(m.os.Calls({"MsiGetSummaryInformationW"}).empty());
+  EXPECT_EQ(m.os.log.Count("MsiGetSummaryInformationW"), 0u);
 }
 
 TEST_F(ApplyTest, DiscoveryFailureShowsOnlyItsOwnMessage) {
-  m.os.strings[1033].erase(700);
+  m.os.model.strings[1033].erase(700);
   const InstallOutcome outcome = Apply(m);
-  EXPECT_EQ(m.os.boxes.size(), 1u);
+  EXPECT_EQ(m.os.log.Boxes().size(), 1u);
   EXPECT_FALSE(outcome.completed);
   EXPECT_EQ(outcome.exitCode, 1814u);
-  EXPECT_TRUE(m.os.Exists(u"C:\\T\\MSP2"));
+  EXPECT_TRUE(m.os.model.Exists(u"C:\\T\\MSP2"));
 }
 
 TEST_F(ApplyTest, NoTargetedProductShows307) {
   for (const char16_t* codes : {u"{X};{Y}", u"", u";{A}"}) {
-    m.os.boxes.clear();
-    m.os.summaryText = codes;
+    m.os.log.clear();
+    m.os.model.summaryText = codes;
     const InstallOutcome outcome = Apply(m);
-    ASSERT_EQ(m.os.boxes.size(), 1u);
-    EXPECT_EQ(m.os.boxes[0].text, "No Corvane product.\nCheck.");
+    ASSERT_EQ(m.os.log.Boxes().size(), 1u);
+    EXPECT_EQ(m.os.log.Boxes()[0].text, "No Corvane product.\nCheck.");
     EXPECT_FALSE(outcome.completed);
     EXPECT_EQ(outcome.exitCode, 1642u);
   }
-  EXPECT_TRUE(m.os.Calls({"MsiEnableLogW", "DeleteFileW"}).empty());
+  EXPECT_TRUE(m.os.log.Of({"MsiEnableLogW", "DeleteFileW"}).empty());
 }
 
 TEST_F(ApplyTest, EveryProductUpToDateGivesOne306InTheUsersLanguage) {
-  m.os.AddCatalogue(1031, {{306, u"%s ist aktuell"}, {313, u"Nicht erforderlich"}});
-  m.os.userDefaultLocale = 1031;
+  m.os.model.AddCatalogue(1031, {{306, u"%s ist aktuell"}, {313, u"Nicht erforderlich"}});
+  m.os.model.userDefaultLocale = 1031;
   AddProduct(u"{A}", u"Alpha", u"1033", u"9.1.031.0");
   AddProduct(u"{B}", u"Beta", u"1036", u"9.1.031.0");
-  m.os.summaryText = u"{A};{B}";
+  m.os.model.summaryText = u"{A};{B}";
 
   const InstallOutcome outcome = Apply(m);
 
-  ASSERT_EQ(m.os.boxes.size(), 1u);
-  EXPECT_EQ(m.os.boxes[0].text, "Beta ist aktuell");
-  EXPECT_EQ(m.os.Calls({"SetThreadLocale"}).back(), "SetThreadLocale(1024)");
+  ASSERT_EQ(m.os.log.Boxes().size(), 1u);
+  EXPECT_EQ(m.os.log.Boxes()[0].text, "Beta ist aktuell");
+  EXPECT_EQ(m.os.log.ArgsOf("SetThreadLocale").back(), (std::vector<std::string>{"1024"}));
   EXPECT_TRUE(outcome.completed);
   EXPECT_EQ(outcome.exitCode, 0u);
-  EXPECT_FALSE(m.os.Exists(u"C:\\T\\MSP2"));
+  EXPECT_FALSE(m.os.model.Exists(u"C:\\T\\MSP2"));
 }
 
 TEST_F(ApplyTest, OneUpToDateAndOnePatchedGivesOnly301) {
   AddProduct(u"{B}", u"Beta", u"1033", u"9.1.031.0");
-  m.os.summaryText = u"{B};{A}";
+  m.os.model.summaryText = u"{B};{A}";
   EXPECT_EQ(Apply(m).exitCode, 0u);
-  ASSERT_EQ(m.os.boxes.size(), 1u);
-  EXPECT_EQ(m.os.boxes[0].text, "Installed Alpha.");
+  ASSERT_EQ(m.os.log.Boxes().size(), 1u);
+  EXPECT_EQ(m.os.log.Boxes()[0].text, "Installed Alpha.");
 }
 
 TEST_F(ApplyTest, ExitCodeTakesTheFirstFailureInProductOrder) {
   AddProduct(u"{B}", u"Beta", u"1033", u"9.1.030.0");
   AddProduct(u"{C}", u"Gamma", u"1033", u"8.0.0.0");
-  m.os.products[u"{A}"].configureResults = {1641, 0};
-  m.os.products[u"{B}"].configureResults = {1605};
-  m.os.summaryText = u"{C};{A};{B}";
+  m.os.model.products[u"{A}"].configureResults = {1641, 0};
+  m.os.model.products[u"{B}"].configureResults = {1605};
+  m.os.model.summaryText = u"{C};{A};{B}";
   EXPECT_EQ(Apply(m).exitCode, 1605u);
 
   m.process.targetProducts.clear();
-  m.os.products[u"{B}"].configureResults = {0, 3010};
+  m.os.model.products[u"{B}"].configureResults = {0, 3010};
   EXPECT_EQ(Apply(m).exitCode, 1642u);
 
   m.process.targetProducts.clear();
-  m.os.summaryText = u"{B};{A}";
-  m.os.products[u"{A}"].configureResults = {0, 3010};
-  m.os.products[u"{B}"].configureResults = {1641, 0};
+  m.os.model.summaryText = u"{B};{A}";
+  m.os.model.products[u"{A}"].configureResults = {0, 3010};
+  m.os.model.products[u"{B}"].configureResults = {1641, 0};
   EXPECT_EQ(Apply(m).exitCode, 1641u);
+
+  // Two failures with different codes: the earlier product's.
+  for (const char16_t* order : {u"{B};{A}", u"{A};{B}"}) {
+    m.process.targetProducts.clear();
+    m.os.model.summaryText = order;
+    m.os.model.products[u"{A}"].configureResults = {1603};
+    m.os.model.products[u"{B}"].configureResults = {0, 1618};
+    EXPECT_EQ(Apply(m).exitCode, order[1] == u'B' ? 1618u : 1603u) << test::Utf8(order);
+  }
 }
 
 TEST_F(ApplyTest, AProductListedTwiceIsHandledTwice) {
-  m.os.summaryText = u"{A};{A}";
+  m.os.model.summaryText = u"{A};{A}";
   Apply(m);
-  EXPECT_EQ(m.os.Calls({"MsiEnableLogW"}), (std::vector<std::string>{kLog, kLog}));
-  EXPECT_EQ(m.os.Calls({"MsiConfigureProductExW"}),
-            (std::vector<std::string>{kFirst, kSecond, kFirst, kSecond}));
+  EXPECT_EQ(m.os.log.Of({"MsiEnableLogW"}), (std::vector<Call>{kLog, kLog}));
+  EXPECT_EQ(m.os.log.Of({"MsiConfigureProductExW"}),
+            (std::vector<Call>{kFirst, kSecond, kFirst, kSecond}));
 }
 
 TEST_F(ApplyTest, AProductListedTwiceWhoseFirstCallsFailIsCalledTwice) {
-  m.os.summaryText = u"{A};{A}";
-  m.os.products[u"{A}"].configureResults = {1603, 1603};
+  m.os.model.summaryText = u"{A};{A}";
+  m.os.model.products[u"{A}"].configureResults = {1603, 1603};
   Apply(m);
-  EXPECT_EQ(m.os.Calls({"MsiConfigureProductExW"}), (std::vector<std::string>{kFirst, kFirst}));
+  EXPECT_EQ(m.os.log.Of({"MsiConfigureProductExW"}), (std::vector<Call>{kFirst, kFirst}));
 }
 
 TEST_F(ApplyTest, EachProductSpeaksItsOwnLanguage) {
-  m.os.AddCatalogue(1031, {{301, u"%s wurde aktualisiert."},
-                           {302, u"Schliessen Sie:"},
-                           {312, u"Installation erfolgreich"}});
+  m.os.model.AddCatalogue(1031, {{301, u"%s wurde aktualisiert."},
+                                 {302, u"Schliessen Sie:"},
+                                 {312, u"Installation erfolgreich"}});
   AddProduct(u"{B}", u"Beta", u"1031", u"9.1.030.0");
   AddProduct(u"{C}", u"Gamma", u"", u"9.1.030.0");
-  m.os.summaryText = u"{B};{A};{C}";
+  m.os.model.summaryText = u"{B};{A};{C}";
 
   Apply(m);
 
-  EXPECT_EQ(m.os.Calls({"SetThreadLocale"}),
-            (std::vector<std::string>{"SetThreadLocale(1031)", "SetThreadLocale(1033)",
-                                      "SetThreadLocale(0)"}));
-  ASSERT_EQ(m.os.boxes.size(), 3u);
-  EXPECT_EQ(m.os.boxes[0].text, "Beta wurde aktualisiert.");
-  EXPECT_EQ(m.os.boxes[0].caption, "Installation erfolgreich");
-  EXPECT_EQ(m.os.boxes[1].text, "Installed Alpha.");
+  EXPECT_EQ(m.os.log.ArgsOf("SetThreadLocale"),
+            (std::vector<std::vector<std::string>>{{"1031"}, {"1033"}, {"0"}}));
+  ASSERT_EQ(m.os.log.Boxes().size(), 3u);
+  EXPECT_EQ(m.os.log.Boxes()[0].text, "Beta wurde aktualisiert.");
+  EXPECT_EQ(m.os.log.Boxes()[0].caption, "Installation erfolgreich");
+  EXPECT_EQ(m.os.log.Boxes()[1].text, "Installed Alpha.");
   // A language the locale call refuses leaves the previous one in place.
-  EXPECT_EQ(m.os.boxes[2].text, "Installed Gamma.");
-  EXPECT_NE(m.os.Calls({"MsiConfigureProductExW({B}"}).at(0).find("Schliessen Sie:"),
+  EXPECT_EQ(m.os.log.Boxes()[2].text, "Installed Gamma.");
+  const auto reconfigurations = m.os.log.ArgsOf("MsiConfigureProductExW");
+  ASSERT_FALSE(reconfigurations.empty());
+  EXPECT_EQ(reconfigurations[0].at(0), "{B}");
+  EXPECT_NE(reconfigurations[0].at(3).find("FILESINUSETEXT=\"Schliessen Sie:\""),
             std::string::npos);
   EXPECT_EQ(test::Utf8(m.process.currentProductName), "Gamma");
 }
@@ -279,43 +282,42 @@ TEST_F(ApplyTest, EachProductSpeaksItsOwnLanguage) {
 TEST_F(ApplyTest, QuietRunsEverythingButShowsNothing) {
   m.process.options.quiet = true;
   const InstallOutcome outcome = Apply(m);
-  EXPECT_EQ(m.os.log.at(0), "MsiSetInternalUI(2)");
-  EXPECT_EQ(Effects(), (std::vector<std::string>{kLocale, kLog, kFirst, kSecond, kDelete}));
+  EXPECT_EQ(m.os.log.all().at(0), (Call{"MsiSetInternalUI", {"2"}}));
+  EXPECT_EQ(Effects(), (std::vector<Call>{kLocale, kLog, kFirst, kSecond, kDelete}));
   EXPECT_EQ(outcome.exitCode, 0u);
-  EXPECT_TRUE(m.os.boxes.empty());
+  EXPECT_TRUE(m.os.log.Boxes().empty());
 }
 
 TEST_F(ApplyTest, WithoutQuietTheInstallersInterfaceIsLeftAlone) {
   Apply(m);
-  EXPECT_TRUE(m.os.Calls({"MsiSetInternalUI"}).empty());
+  EXPECT_EQ(m.os.log.Count("MsiSetInternalUI"), 0u);
 }
 
 TEST_F(ApplyTest, LogsGoToCWhenTheTemporaryDirectoryIsUnusable) {
-  m.os.environment[u"TMP"] = u"C:\\T";  // the package still has a home
-  m.os.files.erase(u"C:\\T");
-  m.os.files[u"C:\\T"] = {true, {}};
-  m.os.failingCreateDirectory.insert(u"C:\\Temp");
-  m.os.tempPath = u"C:\\Temp\\";
+  m.os.model.environment[u"TMP"] = u"C:\\T";  // the package still has a home
+  m.os.model.files.erase(u"C:\\T");
+  m.os.model.files[u"C:\\T"] = {true, {}};
+  m.os.faults.failingCreateDirectory.insert(u"C:\\Temp");
+  m.os.model.tempPath = u"C:\\Temp\\";
   Apply(m);
-  EXPECT_EQ(m.os.Calls({"MsiEnableLogW"}),
-            (std::vector<std::string>{"MsiEnableLogW(0x1000, c:\\Alpha.log, 0)"}));
+  EXPECT_EQ(m.os.log.ArgsOf("MsiEnableLogW"),
+            (std::vector<std::vector<std::string>>{{"0x1000", "c:\\Alpha.log", "0"}}));
 }
 
 TEST_F(ApplyTest, CommandLinesAreBuiltWhole) {
   // The longest the parts can be: a package path that still resolves within 260
   // characters and a 255-character prompt.
   const std::u16string deep = u"C:\\" + std::u16string(250, u'd');
-  m.os.files[deep] = {true, {}};
-  m.os.environment[u"TMP"] = deep;
+  m.os.model.files[deep] = {true, {}};
+  m.os.model.environment[u"TMP"] = deep;
   const std::u16string prompt(255, u'p');
-  m.os.strings[1033][302] = prompt;
+  m.os.model.strings[1033][302] = prompt;
   Apply(m);
-  const auto calls = m.os.Calls({"MsiConfigureProductExW"});
+  const auto calls = m.os.log.ArgsOf("MsiConfigureProductExW");
   ASSERT_EQ(calls.size(), 2u);
   const std::string package = test::Utf8(deep) + "\\MSP2";
-  EXPECT_EQ(calls[0], "MsiConfigureProductExW({A}, 0, 5, PATCH=\"" + package +
-                          "\" REBOOTPROMPT=S FILESINUSETEXT=\"" + test::Utf8(prompt) +
-                          "\" REINSTALL=ALL REINSTALLMODE=emus)");
+  EXPECT_EQ(calls[0].at(3), "PATCH=\"" + package + "\" REBOOTPROMPT=S FILESINUSETEXT=\"" +
+                                test::Utf8(prompt) + "\" REINSTALL=ALL REINSTALLMODE=emus");
   EXPECT_EQ(test::Utf8(m.process.targetProducts[0]->commandLine),
             "PATCH=\"" + package + "\" REINSTALL=ALL REINSTALLMODE=emus");
 }
@@ -323,13 +325,14 @@ TEST_F(ApplyTest, CommandLinesAreBuiltWhole) {
 TEST_F(ApplyTest, ANameTooLongForAnyLogTurnsLoggingOff) {
   AddProduct(u"{A}", std::u16string(1023, u'n'), u"1033", u"9.1.030.0");
   Apply(m);
-  EXPECT_EQ(m.os.Calls({"MsiEnableLogW"}), (std::vector<std::string>{"MsiEnableLogW(0x0, , 0)"}));
-  EXPECT_EQ(m.os.Calls({"MsiConfigureProductExW"}).size(), 2u);
+  EXPECT_EQ(m.os.log.ArgsOf("MsiEnableLogW"),
+            (std::vector<std::vector<std::string>>{{"0x0", "", "0"}}));
+  EXPECT_EQ(m.os.log.Count("MsiConfigureProductExW"), 2u);
 }
 
 TEST_F(ApplyTest, ServicePackMainReturnsTheInstallExitCode) {
-  m.os.products[u"{A}"].configureResults = {3010, 0};
-  m.os.processCommandLine = u"servicepack.exe /q";
+  m.os.model.products[u"{A}"].configureResults = {3010, 0};
+  m.os.model.commandLine = u"servicepack.exe /q";
   EXPECT_EQ(ServicePackMain(m.process), 3010u);
   EXPECT_TRUE(m.process.targetProducts.empty());
 }

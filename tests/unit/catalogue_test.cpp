@@ -16,9 +16,9 @@ constexpr std::uint16_t kCatalogueLanguages[] = {1028, 1029, 1031, 1033, 1034, 1
 
 void AddCatalogue(RecordingPlatform& os) {
   for (std::uint16_t language : kCatalogueLanguages) {
-    os.AddCatalogue(language, {{301, test::Utf16("text " + std::to_string(language))}});
+    os.model.AddCatalogue(language, {{301, test::Utf16("text " + std::to_string(language))}});
   }
-  os.AddCatalogue(1033, {{700, u"9.1.031.0"}, {900, u"9.1.030.0,"}});
+  os.model.AddCatalogue(1033, {{700, u"9.1.031.0"}, {900, u"9.1.030.0,"}});
 }
 
 struct LanguageCase {
@@ -32,11 +32,11 @@ class CatalogueLanguageTest : public testing::TestWithParam<LanguageCase> {};
 TEST_P(CatalogueLanguageTest, PicksTheThreadsLanguageOrItsFallback) {
   RecordingPlatform os;
   AddCatalogue(os);
-  os.threadLocale = GetParam().threadLocale;
-  os.userDefaultLocale = GetParam().userDefault;
+  os.model.threadLocale = GetParam().threadLocale;
+  os.model.userDefaultLocale = GetParam().userDefault;
 
   std::u16string text;
-  LoadCatalogString(os, os.module, MessageId::kInstallSucceeded, text, kCatalogueCapacity);
+  LoadCatalogString(os, os.model.module, MessageId::kInstallSucceeded, text, kCatalogueCapacity);
 
   EXPECT_EQ(Utf8(text), GetParam().expected);
 }
@@ -61,15 +61,23 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(LoadCatalogString, VersionTextsComeFromEnglishWhateverTheLocale) {
   RecordingPlatform os;
   AddCatalogue(os);
-  os.threadLocale = 1031;
+  os.model.threadLocale = 1031;
 
   std::u16string text;
-  EXPECT_EQ(LoadCatalogString(os, os.module, MessageId::kUpgradeVersion, text, 256), 9u);
+  EXPECT_EQ(LoadCatalogString(os, os.model.module, MessageId::kUpgradeVersion, text, 256), 9u);
 
   EXPECT_EQ(Utf8(text), "9.1.031.0");
-  EXPECT_EQ(os.log,
-            (std::vector<std::string>{"GetThreadLocale()", "FindStringBlock(0x400000, 44, 1031)",
-                                      "FindStringBlock(0x400000, 44, 1033)"}));
+  // German has no block 44; the English one is found, loaded and locked.
+  EXPECT_EQ(os.log.Of({"GetThreadLocale", "FindResourceExW", "SizeofResource", "LoadResource",
+                       "LockResource"}),
+            (std::vector<test::Call>{
+                {"GetThreadLocale", {}},
+                {"FindResourceExW", {"module", "#6", "#44", "1031"}},
+                {"FindResourceExW", {"module", "#6", "#44", "1033"}},
+                {"SizeofResource", {"module", "resource #6 #44"}},
+                {"LoadResource", {"module", "resource #6 #44"}},
+                {"LockResource", {"resource #6 #44"}},
+            }));
 }
 
 TEST(LoadCatalogString, CopiesAsABufferOfTheCapacityWould) {
@@ -90,9 +98,9 @@ TEST(LoadCatalogString, CopiesAsABufferOfTheCapacityWould) {
   };
   for (const Case& c : cases) {
     RecordingPlatform os;
-    os.AddCatalogue(1033, {{311, c.stored}});
+    os.model.AddCatalogue(1033, {{311, c.stored}});
     std::u16string text = u"previous";
-    EXPECT_EQ(LoadCatalogString(os, os.module, MessageId::kCaptionError, text, c.capacity),
+    EXPECT_EQ(LoadCatalogString(os, os.model.module, MessageId::kCaptionError, text, c.capacity),
               c.expectedCount);
     EXPECT_EQ(text, c.expectedText);
   }
@@ -100,35 +108,26 @@ TEST(LoadCatalogString, CopiesAsABufferOfTheCapacityWould) {
 
 TEST(LoadCatalogString, MissingEntryEmptiesTheOutput) {
   RecordingPlatform os;
-  os.AddCatalogue(1033, {{300, u"x"}});
+  os.model.AddCatalogue(1033, {{300, u"x"}});
   std::u16string text = u"previous";
 
   // 303 shares the block of 300 but is empty; 1000 has no block at all.
-  EXPECT_EQ(LoadCatalogString(os, os.module, MessageId(303), text, 256), 0u);
+  EXPECT_EQ(LoadCatalogString(os, os.model.module, MessageId(303), text, 256), 0u);
   EXPECT_TRUE(text.empty());
   text = u"previous";
-  EXPECT_EQ(LoadCatalogString(os, os.module, MessageId(1000), text, 256), 0u);
+  EXPECT_EQ(LoadCatalogString(os, os.model.module, MessageId(1000), text, 256), 0u);
   EXPECT_TRUE(text.empty());
 }
 
 TEST(LoadCatalogString, TruncatedBlockGivesNothing) {
   // A block cut short by a damaged resource must not be read past its end.
-  class ShortBlock : public RecordingPlatform {
-   public:
-    std::optional<std::span<const std::byte>> FindStringBlock(ModuleHandle, std::uint16_t,
-                                                              std::uint16_t) override {
-      return std::span<const std::byte>(bytes_, sizeof bytes_);
-    }
-
-   private:
-    std::byte bytes_[6] = {std::byte{0}, std::byte{0},   std::byte{40},
-                           std::byte{0}, std::byte{'a'}, std::byte{0}};
-  } os;
+  RecordingPlatform os;
+  os.model.AddResource(u"#6", u"#19", std::string_view("\0\0\x28\0a\0", 6));
   std::u16string text;
 
-  EXPECT_EQ(LoadCatalogString(os, os.module, MessageId(289), text, 256), 1u);
+  EXPECT_EQ(LoadCatalogString(os, os.model.module, MessageId(289), text, 256), 1u);
   EXPECT_EQ(Utf8(text), "a");
-  EXPECT_EQ(LoadCatalogString(os, os.module, MessageId(290), text, 256), 0u);
+  EXPECT_EQ(LoadCatalogString(os, os.model.module, MessageId(290), text, 256), 0u);
 }
 
 }  // namespace

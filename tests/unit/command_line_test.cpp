@@ -26,7 +26,7 @@ class ParseCommandLineTest : public testing::TestWithParam<OptionCase> {};
 TEST_P(ParseCommandLineTest, FillsRunOptions) {
   const OptionCase& c = GetParam();
   RecordingPlatform os;
-  os.processCommandLine = test::Utf16(c.commandLine);
+  os.model.commandLine = test::Utf16(c.commandLine);
   RunOptions o;
 
   EXPECT_TRUE(ParseCommandLine(os, o));
@@ -38,9 +38,8 @@ TEST_P(ParseCommandLineTest, FillsRunOptions) {
   EXPECT_EQ(o.patchList, c.patchList);
   EXPECT_EQ(test::Utf8(o.patchListPath), c.patchListPath);
   EXPECT_EQ(o.list, c.list);
-  EXPECT_EQ(os.log,
-            (std::vector<std::string>{"GetCommandLineW()",
-                                      "CommandLineToArgvW(" + std::string(c.commandLine) + ")"}));
+  EXPECT_EQ(os.log.all(), (std::vector<test::Call>{{"GetCommandLineW", {}},
+                                                   {"CommandLineToArgvW", {c.commandLine}}}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -73,8 +72,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ParseCommandLine, SplitFailureSeesNoOption) {
   RecordingPlatform os;
-  os.processCommandLine = u"sp.exe /e x";
-  os.splitFails = true;
+  os.model.commandLine = u"sp.exe /e x";
+  os.faults.splitFails = true;
   RunOptions options;
   options.quiet = true;
   options.extractionPath = u"stale";
@@ -89,16 +88,16 @@ TEST(ParseCommandLine, SplitFailureSeesNoOption) {
 
 TEST(ServicePackMain, LooksUpInTheInstanceAndEmptiesTheTargetList) {
   RecordingPlatform os;
-  os.module = ModuleHandle(0x10000000);
-  os.processCommandLine = u"sp.exe /q /i";
-  Process process(os, os.module);
+  os.model.module = ModuleHandle(0x10000000);
+  os.model.commandLine = u"sp.exe /q /i";
+  Process process(os, os.model.module);
   process.targetProducts.push_back(std::make_unique<ProductRecord>());
 
   ServicePackMain(process);
 
-  const auto lookUps = os.Calls({"FindResourceW"});
+  const auto lookUps = os.log.ArgsOf("FindResourceW");
   ASSERT_FALSE(lookUps.empty());
-  EXPECT_EQ(lookUps[0], "FindResourceW(0x10000000, IDR_MSP_TB, MSP)");
+  EXPECT_EQ(lookUps[0], (std::vector<std::string>{"module", "IDR_MSP_TB", "MSP"}));
   EXPECT_TRUE(process.targetProducts.empty());
 }
 

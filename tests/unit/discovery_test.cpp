@@ -13,23 +13,24 @@ using test::Utf8;
 class DiscoveryTest : public testing::Test {
  protected:
   DiscoveryTest() {
-    m.os.files[kPackage] = {};
+    m.os.model.files[kPackage] = {};
     AddProduct(u"{A}", "Alpha", "1033", "9.1.030.0");
     AddProduct(u"{B}", "Beta", "1031", "9.1.031.0");
   }
 
   void AddProduct(std::u16string code, const char* name, const char* language, const char* version,
                   int state = 5) {
-    m.os.products[code] = test::FakeProduct{state,
-                                            {{u"ProductName", test::Utf16(name)},
-                                             {u"Language", test::Utf16(language)},
-                                             {u"VersionString", test::Utf16(version)}},
-                                            {}};
+    m.os.model.products[code] = test::FakeProduct{state,
+                                                  {{u"ProductName", test::Utf16(name)},
+                                                   {u"Language", test::Utf16(language)},
+                                                   {u"VersionString", test::Utf16(version)}},
+                                                  {}};
   }
 
   std::vector<std::string> Discover(const char* codes) {
-    m.os.summaryText = test::Utf16(codes);
-    EXPECT_TRUE(DiscoverTargetProducts(m.os, m.os.module, kPackage, m.process.targetProducts).ok());
+    m.os.model.summaryText = test::Utf16(codes);
+    EXPECT_TRUE(
+        DiscoverTargetProducts(m.os, m.os.model.module, kPackage, m.process.targetProducts).ok());
     std::vector<std::string> found;
     for (const auto& record : m.process.targetProducts) {
       found.push_back(Utf8(record->productCode));
@@ -59,19 +60,27 @@ TEST_F(DiscoveryTest, FillsOneRecordPerPresentProductInListOrder) {
 
 TEST_F(DiscoveryTest, AsksTheInstallerInTheStatedOrder) {
   Discover("{A};{X}");
-  EXPECT_EQ(m.os.Calls({"Msi", "GetFullPath"}), (std::vector<std::string>{
-                                                    "GetFullPathNameW(C:\\T\\MSP2, 260)",
-                                                    "MsiGetSummaryInformationW(C:\\T\\MSP2, 0)",
-                                                    "MsiSummaryInfoGetPropertyW(0x100, 7, 2048)",
-                                                    "MsiCloseHandle(0x100)",
-                                                    "MsiQueryProductStateW({A})",
-                                                    "MsiGetProductInfoW({A}, VersionString, 1024)",
-                                                    "MsiGetProductInfoW({A}, ProductName, 1024)",
-                                                    "MsiGetProductInfoW({A}, Language, 1024)",
-                                                    "MsiQueryProductStateW({X})",
-                                                }));
+  EXPECT_EQ(
+      m.os.log.Of({"GetFullPathNameW", "MsiGetSummaryInformationW", "MsiSummaryInfoGetPropertyW",
+                   "MsiCloseHandle", "MsiQueryProductStateW", "MsiGetProductInfoW"}),
+      (std::vector<test::Call>{
+          {"GetFullPathNameW", {"C:\\T\\MSP2", "260"}},
+          {"MsiGetSummaryInformationW", {"C:\\T\\MSP2", "0"}},
+          {"MsiSummaryInfoGetPropertyW", {"summary C:\\T\\MSP2", "7", "2048"}},
+          {"MsiCloseHandle", {"summary C:\\T\\MSP2"}},
+          {"MsiQueryProductStateW", {"{A}"}},
+          {"MsiGetProductInfoW", {"{A}", "VersionString", "1024"}},
+          {"MsiGetProductInfoW", {"{A}", "ProductName", "1024"}},
+          {"MsiGetProductInfoW", {"{A}", "Language", "1024"}},
+          {"MsiQueryProductStateW", {"{X}"}},
+      }));
   // The version texts come before anything is read from the package.
-  EXPECT_EQ(m.os.log.at(1), "FindStringBlock(0x400000, 44, 1033)");
+  const std::vector<std::string> names = m.os.log.Names();
+  const auto firstLookUp = std::find(names.begin(), names.end(), "FindResourceExW");
+  const auto firstRead = std::find(names.begin(), names.end(), "GetFullPathNameW");
+  EXPECT_LT(firstLookUp, firstRead);
+  EXPECT_EQ(m.os.log.ArgsOf("FindResourceExW").at(0),
+            (std::vector<std::string>{"module", "#6", "#44", "1033"}));
 }
 
 struct ListCase {
@@ -101,7 +110,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(DiscoveryTest, EmptyEntryLeavesTheRestUnasked) {
   Discover("{A};;{B}");
-  EXPECT_TRUE(m.os.Calls({"MsiQueryProductStateW({B})"}).empty());
+  EXPECT_EQ(m.os.log.ArgsOf("MsiQueryProductStateW"),
+            (std::vector<std::vector<std::string>>{{"{A}"}}));
 }
 
 TEST_F(DiscoveryTest, AdvertisedProductsCountOthersDoNot) {
@@ -112,7 +122,7 @@ TEST_F(DiscoveryTest, AdvertisedProductsCountOthersDoNot) {
 }
 
 TEST_F(DiscoveryTest, UnreadableAttributesLeaveEmptyFields) {
-  m.os.products[u"{A}"].info.clear();
+  m.os.model.products[u"{A}"].info.clear();
   Discover("{A}");
   const ProductRecord& record = *m.process.targetProducts.at(0);
   EXPECT_TRUE(record.productName.empty());
@@ -127,7 +137,7 @@ TEST_F(DiscoveryTest, LongListIsWalkedWhole) {
   }
   codes += "{A}";
   EXPECT_EQ(Discover(codes.c_str()), (std::vector<std::string>{"{A}"}));
-  EXPECT_EQ(m.os.Calls({"MsiQueryProductStateW"}).size(), 101u);
+  EXPECT_EQ(m.os.log.Count("MsiQueryProductStateW"), 101u);
 }
 
 struct DiscoveryFailure {
@@ -140,27 +150,28 @@ class DiscoveryFailureTest : public DiscoveryTest,
                              public testing::WithParamInterface<DiscoveryFailure> {};
 
 TEST_P(DiscoveryFailureTest, ReportsTheStepsCodeAndMakesNoRecord) {
-  m.os.summaryText = u"{A}";
+  m.os.model.summaryText = u"{A}";
   GetParam().arrange(m.os);
   const Status discovered =
-      DiscoverTargetProducts(m.os, m.os.module, kPackage, m.process.targetProducts);
+      DiscoverTargetProducts(m.os, m.os.model.module, kPackage, m.process.targetProducts);
   EXPECT_EQ(discovered.code(), GetParam().code);
   EXPECT_TRUE(m.process.targetProducts.empty());
-  EXPECT_TRUE(m.os.Calls({"MsiQueryProductStateW"}).empty());
+  EXPECT_EQ(m.os.log.Count("MsiQueryProductStateW"), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, DiscoveryFailureTest,
-    testing::Values(
-        DiscoveryFailure{"no upgrade version", [](auto& os) { os.strings[1033].erase(700); }, 1814},
-        DiscoveryFailure{"empty candidate list", [](auto& os) { os.strings[1033][900] = u""; },
-                         1814},
-        DiscoveryFailure{"package unreadable", [](auto& os) { os.summaryOpenStatus = 1620; }, 1620},
-        DiscoveryFailure{"more data then failure",
-                         [](auto& os) {
-                           os.summaryStatuses = {234, 1627};
-                         },
-                         1627}),
+    testing::Values(DiscoveryFailure{"no upgrade version",
+                                     [](auto& os) { os.model.strings[1033].erase(700); }, 1814},
+                    DiscoveryFailure{"empty candidate list",
+                                     [](auto& os) { os.model.strings[1033][900] = u""; }, 1814},
+                    DiscoveryFailure{"package unreadable",
+                                     [](auto& os) { os.faults.summaryOpenStatus = 1620; }, 1620},
+                    DiscoveryFailure{"more data then failure",
+                                     [](auto& os) {
+                                       os.faults.summaryStatuses = {234, 1627};
+                                     },
+                                     1627}),
     test::DescriptionName());
 
 }  // namespace

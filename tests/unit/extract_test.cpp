@@ -15,7 +15,8 @@ const std::string kPackage(test::kPackageBytes, sizeof test::kPackageBytes - 1);
 class ExtractTest : public testing::Test {
  protected:
   Status Extract(std::u16string& path) {
-    return ExtractPatchPackage(m.os, m.os.module, m.process.temporaryNames, path, u"IDR_MSP_TB");
+    return ExtractPatchPackage(m.os, m.os.model.module, m.process.temporaryNames, path,
+                               u"IDR_MSP_TB");
   }
 
   Machine m;
@@ -26,20 +27,19 @@ TEST_F(ExtractTest, EmptyPathWritesANewTemporaryFile) {
   ASSERT_TRUE(Extract(path).ok());
 
   EXPECT_EQ(Utf8(path), "C:\\T\\MSP2");
-  EXPECT_EQ(m.os.FileText(u"C:\\T\\MSP2"), kPackage);
-  EXPECT_EQ(m.os.Calls({"GetTempPathW", "FindResourceW", "SizeofResource", "LoadResource",
-                        "LockResource", "CreateFileW", "WriteFile", "CloseHandle"}),
-            (std::vector<std::string>{
-                "GetTempPathW(1024)",
-                "FindResourceW(0x400000, IDR_MSP_TB, MSP)",
-                "SizeofResource(1)",
-                "LoadResource(1)",
-                "LockResource(1)",
-                "CreateFileW(C:\\T\\MSP2, 0x40000000, 0, 1, 0x80)",
-                "WriteFile(0x100, " + std::to_string(kPackage.size()) + ")",
-                "CloseHandle(0x100)",
+  EXPECT_EQ(m.os.model.FileText(u"C:\\T\\MSP2"), kPackage);
+  EXPECT_EQ(m.os.log.Of({"GetTempPathW", "FindResourceW", "SizeofResource", "LoadResource",
+                         "LockResource", "CreateFileW", "WriteFile", "CloseHandle"}),
+            (std::vector<test::Call>{
+                {"GetTempPathW", {"1024"}},
+                {"FindResourceW", {"module", "IDR_MSP_TB", "MSP"}},
+                {"SizeofResource", {"module", "resource MSP IDR_MSP_TB"}},
+                {"LoadResource", {"module", "resource MSP IDR_MSP_TB"}},
+                {"LockResource", {"resource MSP IDR_MSP_TB"}},
+                {"CreateFileW", {"C:\\T\\MSP2", "0x40000000", "0", "1", "0x80"}},
+                {"WriteFile", {"file C:\\T\\MSP2", std::to_string(kPackage.size())}},
+                {"CloseHandle", {"file C:\\T\\MSP2"}},
             }));
-  EXPECT_EQ(m.os.openHandles(), 0);
 }
 
 TEST_F(ExtractTest, TwoExtractionsTakeRisingNumbers) {
@@ -52,20 +52,20 @@ TEST_F(ExtractTest, TwoExtractionsTakeRisingNumbers) {
 
 TEST_F(ExtractTest, ANameTakenBeforeTheCreateIsReplacedByTheNext) {
   // Another process creates MSP2 between the test of the name and the create.
-  m.os.openErrors[u"C:\\T\\MSP2"] = win::kErrorFileExists;
+  m.os.faults.openErrors[u"C:\\T\\MSP2"] = win::kErrorFileExists;
   std::u16string path;
   ASSERT_TRUE(Extract(path).ok());
   EXPECT_EQ(Utf8(path), "C:\\T\\MSP3");
-  EXPECT_EQ(m.os.FileText(u"C:\\T\\MSP3"), kPackage);
+  EXPECT_EQ(m.os.model.FileText(u"C:\\T\\MSP3"), kPackage);
 }
 
 TEST_F(ExtractTest, GivesUpWhenEveryNewNameIsTaken) {
   for (int n = 2; n < 40; ++n) {
-    m.os.openErrors[u"C:\\T\\MSP" + test::Utf16(std::to_string(n))] = win::kErrorFileExists;
+    m.os.faults.openErrors[u"C:\\T\\MSP" + test::Utf16(std::to_string(n))] = win::kErrorFileExists;
   }
   std::u16string path;
   EXPECT_EQ(Extract(path).code(), win::kErrorFileExists);
-  EXPECT_EQ(m.os.Calls({"CreateFileW"}).size(), 16u);
+  EXPECT_EQ(m.os.log.Count("CreateFileW"), 16u);
 }
 
 struct FailureCase {
@@ -79,68 +79,75 @@ class ExtractFailureTest : public ExtractTest, public testing::WithParamInterfac
 
 TEST_P(ExtractFailureTest, FailsWithoutLeavingAFile) {
   GetParam().arrange(m.os);
-  const auto filesBefore = m.os.files;
+  const auto filesBefore = m.os.model.files;
   std::u16string path;
 
   EXPECT_EQ(Extract(path).code(), GetParam().code);
 
   EXPECT_EQ(Utf8(path), GetParam().pathAfter);
-  EXPECT_EQ(m.os.files, filesBefore);
-  EXPECT_EQ(m.os.openHandles(), 0);
+  EXPECT_EQ(m.os.model.files, filesBefore);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, ExtractFailureTest,
     testing::Values(
-        FailureCase{"no temp path", [](auto& os) { os.tempPath.clear(); }, "", 3},
+        FailureCase{"no temp path", [](auto& os) { os.model.tempPath.clear(); }, "", 3},
         FailureCase{"temp path too long",
-                    [](auto& os) { os.tempPath = std::u16string(1100, u'x'); }, "", 1603},
-        FailureCase{"no free name", [](auto& os) { os.deniedPrefix = u"C:\\T\\MSP"; }, "", 5},
-        FailureCase{"resource missing", [](auto& os) { os.resources.clear(); }, "C:\\T\\MSP2",
+                    [](auto& os) { os.model.tempPath = std::u16string(1100, u'x'); }, "", 1603},
+        FailureCase{"no free name", [](auto& os) { os.faults.deniedPrefix = u"C:\\T\\MSP"; }, "",
+                    5},
+        FailureCase{"resource missing", [](auto& os) { os.model.resources.clear(); }, "C:\\T\\MSP2",
                     1814},
-        FailureCase{"resource empty", [](auto& os) { os.resources.begin()->second.bytes.clear(); },
+        FailureCase{"resource empty",
+                    [](auto& os) { os.model.resources.begin()->second.bytes.clear(); },
                     "C:\\T\\MSP2", 1603},
         FailureCase{"resource not loadable",
-                    [](auto& os) { os.resources.begin()->second.loadFails = true; }, "C:\\T\\MSP2",
-                    1812},
+                    [](auto& os) { os.model.resources.begin()->second.loadFails = true; },
+                    "C:\\T\\MSP2", 1812},
         FailureCase{"resource not lockable",
-                    [](auto& os) { os.resources.begin()->second.lockFails = true; }, "C:\\T\\MSP2",
-                    1603},
-        FailureCase{"create refused", [](auto& os) { os.openErrors[u"C:\\T\\MSP2"] = 5; },
+                    [](auto& os) { os.model.resources.begin()->second.lockFails = true; },
+                    "C:\\T\\MSP2", 1603},
+        FailureCase{"create refused", [](auto& os) { os.faults.openErrors[u"C:\\T\\MSP2"] = 5; },
                     "C:\\T\\MSP2", 5},
-        FailureCase{"disk full part-way", [](auto& os) { os.diskSpace = 5; }, "C:\\T\\MSP2", 112},
-        FailureCase{"short write reported as success", [](auto& os) { os.partialWrites[1] = 3; },
+        FailureCase{"disk full part-way", [](auto& os) { os.faults.diskSpace = 5; }, "C:\\T\\MSP2",
+                    112},
+        FailureCase{"short write reported as success",
+                    [](auto& os) {
+                      os.faults.partialWrites[{u"C:\\T\\MSP2", 1}] = 3;
+                    },
                     "C:\\T\\MSP2", 1603}),
     test::DescriptionName());
 
 TEST_F(ExtractTest, CallersPathIsReplacedWholeAndTheCounterStays) {
-  m.os.files[u"C:\\out\\sp.msp"] = {false, test::Bytes(std::string(500, 'o'))};
-  m.os.files[u"C:\\out"] = {true, {}};
+  m.os.model.files[u"C:\\out\\sp.msp"] = {false, test::Bytes(std::string(500, 'o'))};
+  m.os.model.files[u"C:\\out"] = {true, {}};
   std::u16string path = u"C:\\out\\sp.msp";
 
   ASSERT_TRUE(Extract(path).ok());
 
   EXPECT_EQ(Utf8(path), "C:\\out\\sp.msp");
-  EXPECT_EQ(m.os.FileText(u"C:\\out\\sp.msp"), kPackage);
-  EXPECT_FALSE(m.os.Exists(u"C:\\out\\sp.msp.partial"));
+  EXPECT_EQ(m.os.model.FileText(u"C:\\out\\sp.msp"), kPackage);
+  EXPECT_FALSE(m.os.model.Exists(u"C:\\out\\sp.msp.partial"));
   EXPECT_EQ(m.process.temporaryNames.counter(), 1u);
-  EXPECT_EQ(m.os.Calls({"CreateFileW", "WriteFile", "Flush", "CloseHandle", "MoveFile"}),
-            (std::vector<std::string>{
-                "CreateFileW(C:\\out\\sp.msp.partial, 0x40000000, 0, 1, 0x80)",
-                "WriteFile(0x100, " + std::to_string(kPackage.size()) + ")",
-                "FlushFileBuffers(0x100)",
-                "CloseHandle(0x100)",
-                "MoveFileReplaceW(C:\\out\\sp.msp.partial, C:\\out\\sp.msp)",
+  const std::string staging = "C:\\out\\sp.msp.partial";
+  EXPECT_EQ(m.os.log.Of({"CreateFileW", "WriteFile", "FlushFileBuffers", "CloseHandle",
+                         "MoveFileReplaceW"}),
+            (std::vector<test::Call>{
+                {"CreateFileW", {staging, "0x40000000", "0", "1", "0x80"}},
+                {"WriteFile", {"file " + staging, std::to_string(kPackage.size())}},
+                {"FlushFileBuffers", {"file " + staging}},
+                {"CloseHandle", {"file " + staging}},
+                {"MoveFileReplaceW", {staging, "C:\\out\\sp.msp"}},
             }));
 }
 
 TEST_F(ExtractTest, StagingNameOfTheUserIsLeftAlone) {
-  m.os.files[u"C:\\sp.msp.partial"] = {false, test::Bytes("mine")};
+  m.os.model.files[u"C:\\sp.msp.partial"] = {false, test::Bytes("mine")};
   std::u16string path = u"C:\\sp.msp";
   ASSERT_TRUE(Extract(path).ok());
-  EXPECT_EQ(m.os.FileText(u"C:\\sp.msp.partial"), "mine");
-  EXPECT_FALSE(m.os.Exists(u"C:\\sp.msp.partial2"));
-  EXPECT_EQ(m.os.FileText(u"C:\\sp.msp"), kPackage);
+  EXPECT_EQ(m.os.model.FileText(u"C:\\sp.msp.partial"), "mine");
+  EXPECT_FALSE(m.os.model.Exists(u"C:\\sp.msp.partial2"));
+  EXPECT_EQ(m.os.model.FileText(u"C:\\sp.msp"), kPackage);
 }
 
 struct CallersPathFailure {
@@ -153,32 +160,35 @@ class CallersPathFailureTest : public ExtractTest,
                                public testing::WithParamInterface<CallersPathFailure> {};
 
 TEST_P(CallersPathFailureTest, KeepsWhatWasThere) {
-  m.os.files[u"C:\\out"] = {true, {}};
-  m.os.files[u"C:\\out\\sp.msp"] = {false, test::Bytes("previous")};
+  m.os.model.files[u"C:\\out"] = {true, {}};
+  m.os.model.files[u"C:\\out\\sp.msp"] = {false, test::Bytes("previous")};
   GetParam().arrange(m.os);
-  const auto filesBefore = m.os.files;
+  const auto filesBefore = m.os.model.files;
   std::u16string path = u"C:\\out\\sp.msp";
 
   EXPECT_EQ(Extract(path).code(), GetParam().code);
 
-  EXPECT_EQ(m.os.files, filesBefore);
-  EXPECT_EQ(m.os.openHandles(), 0);
+  EXPECT_EQ(m.os.model.files, filesBefore);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, CallersPathFailureTest,
     testing::Values(
-        CallersPathFailure{"disk full", [](auto& os) { os.diskSpace = 4; }, 112},
-        CallersPathFailure{"write refused", [](auto& os) { os.failingWrites[1] = 33; }, 33},
+        CallersPathFailure{"disk full", [](auto& os) { os.faults.diskSpace = 4; }, 112},
+        CallersPathFailure{"write refused",
+                           [](auto& os) {
+                             os.faults.failingWrites[{u"C:\\out\\sp.msp.partial", 1}] = 33;
+                           },
+                           33},
         CallersPathFailure{"target in use",
-                           [](auto& os) { os.failingMoves.insert(u"C:\\out\\sp.msp"); }, 5},
-        CallersPathFailure{"folder missing", [](auto& os) { os.files.erase(u"C:\\out"); }, 3},
+                           [](auto& os) { os.faults.failingMoves.insert(u"C:\\out\\sp.msp"); }, 5},
+        CallersPathFailure{"folder missing", [](auto& os) { os.model.files.erase(u"C:\\out"); }, 3},
         CallersPathFailure{"target is a folder",
                            [](auto& os) {
-                             os.files[u"C:\\out\\sp.msp"] = {true, {}};
+                             os.model.files[u"C:\\out\\sp.msp"] = {true, {}};
                            },
                            5},
-        CallersPathFailure{"resource missing", [](auto& os) { os.resources.clear(); }, 1814}),
+        CallersPathFailure{"resource missing", [](auto& os) { os.model.resources.clear(); }, 1814}),
     test::DescriptionName());
 
 }  // namespace

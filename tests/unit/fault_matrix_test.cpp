@@ -38,11 +38,11 @@ struct Fault {
 class FaultMatrixTest : public testing::TestWithParam<Fault> {
  protected:
   FaultMatrixTest() {
-    m.os.files[u"C:\\out"] = {true, {}};
-    m.os.files[u"C:\\out\\sp.msp"] = {false, test::Bytes("previous")};
-    m.os.files[u"C:\\list.txt"] = {false, test::Bytes("old")};
-    m.os.summaryText = u"{A}";
-    m.os.products[u"{A}"] = test::FakeProduct{
+    m.os.model.files[u"C:\\out"] = {true, {}};
+    m.os.model.files[u"C:\\out\\sp.msp"] = {false, test::Bytes("previous")};
+    m.os.model.files[u"C:\\list.txt"] = {false, test::Bytes("old")};
+    m.os.model.summaryText = u"{A}";
+    m.os.model.products[u"{A}"] = test::FakeProduct{
         5,
         {{u"ProductName", u"Alpha"}, {u"Language", u"1033"}, {u"VersionString", u"9.1.030.0"}},
         {}};
@@ -54,57 +54,53 @@ class FaultMatrixTest : public testing::TestWithParam<Fault> {
 TEST_P(FaultMatrixTest, LeavesDiskMessagesAndExitCodeAsStated) {
   const Fault& fault = GetParam();
   fault.inject(m.os);
-  m.os.processCommandLine = u"servicepack.exe " + test::Utf16(fault.arguments);
+  m.os.model.commandLine = u"servicepack.exe " + test::Utf16(fault.arguments);
 
   const std::uint32_t exitCode = ServicePackMain(m.process);
 
   EXPECT_EQ(exitCode, fault.exitCode);
   std::vector<std::string> messages;
-  for (const auto& box : m.os.boxes) {
+  for (const auto& box : m.os.log.Boxes()) {
     messages.push_back(box.text);
   }
   EXPECT_EQ(messages, fault.messages);
   for (const auto& [path, content] : fault.disk) {
     if (content) {
-      EXPECT_EQ(m.os.FileText(path), *content) << test::Utf8(path);
+      EXPECT_EQ(m.os.model.FileText(path), *content) << test::Utf8(path);
     } else {
-      EXPECT_FALSE(m.os.Exists(path)) << test::Utf8(path);
+      EXPECT_FALSE(m.os.model.Exists(path)) << test::Utf8(path);
     }
   }
-  for (const auto& [path, file] : m.os.files) {
-    EXPECT_EQ(test::Utf8(path).find(".partial"), std::string::npos) << "left " << test::Utf8(path);
-  }
-  EXPECT_EQ(m.os.openHandles(), 0);
 }
 
 void Results(RecordingPlatform& os, std::deque<std::uint32_t> results) {
-  os.products[u"{A}"].configureResults = std::move(results);
+  os.model.products[u"{A}"].configureResults = std::move(results);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Extraction, FaultMatrixTest,
     testing::Values(Fault{"no temporary directory",
                           "/e",
-                          [](auto& os) { os.tempPath.clear(); },
+                          [](auto& os) { os.model.tempPath.clear(); },
                           {{kTempPackage, {}}},
                           {},
                           3},
                     Fault{"temporary directory longer than its buffer",
                           "/e",
-                          [](auto& os) { os.tempPath = std::u16string(1100, u't'); },
+                          [](auto& os) { os.model.tempPath = std::u16string(1100, u't'); },
                           {{kTempPackage, {}}},
                           {},
                           1603},
                     Fault{"every temporary name refused",
                           "/e",
-                          [](auto& os) { os.deniedPrefix = u"C:\\T\\MSP"; },
+                          [](auto& os) { os.faults.deniedPrefix = u"C:\\T\\MSP"; },
                           {{kTempPackage, {}}},
                           {},
                           5},
                     Fault{"package resource missing",
                           "/e C:\\out\\sp.msp",
                           [](auto& os) {
-                            os.resources.erase({u"MSP", u"IDR_MSP_TB"});
+                            os.model.resources.erase({u"MSP", u"IDR_MSP_TB"});
                           },
                           {{u"C:\\out\\sp.msp", "previous"}},
                           {},
@@ -112,7 +108,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Fault{"package resource empty",
                           "/e",
                           [](auto& os) {
-                            os.resources[{u"MSP", u"IDR_MSP_TB"}].bytes.clear();
+                            os.model.resources[{u"MSP", u"IDR_MSP_TB"}].bytes.clear();
                           },
                           {{kTempPackage, {}}},
                           {},
@@ -120,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Fault{"package resource not loadable",
                           "/e",
                           [](auto& os) {
-                            os.resources[{u"MSP", u"IDR_MSP_TB"}].loadFails = true;
+                            os.model.resources[{u"MSP", u"IDR_MSP_TB"}].loadFails = true;
                           },
                           {{kTempPackage, {}}},
                           {},
@@ -128,177 +124,185 @@ INSTANTIATE_TEST_SUITE_P(
                     Fault{"package resource not lockable",
                           "/e",
                           [](auto& os) {
-                            os.resources[{u"MSP", u"IDR_MSP_TB"}].lockFails = true;
+                            os.model.resources[{u"MSP", u"IDR_MSP_TB"}].lockFails = true;
                           },
                           {{kTempPackage, {}}},
                           {},
                           1603},
                     Fault{"access denied beside the target",
                           "/e C:\\out\\sp.msp",
-                          [](auto& os) { os.openErrors[u"C:\\out\\sp.msp.partial"] = 5; },
+                          [](auto& os) { os.faults.openErrors[u"C:\\out\\sp.msp.partial"] = 5; },
                           {{u"C:\\out\\sp.msp", "previous"}},
                           {},
                           5},
                     Fault{"access denied to a temporary name",
                           "/e",
-                          [](auto& os) { os.openErrors[kTempPackage] = 5; },
+                          [](auto& os) { os.faults.openErrors[kTempPackage] = 5; },
                           {{kTempPackage, {}}},
                           {},
                           5},
                     Fault{"disk full part-way",
                           "/e C:\\out\\sp.msp",
-                          [](auto& os) { os.diskSpace = 4; },
+                          [](auto& os) { os.faults.diskSpace = 4; },
                           {{u"C:\\out\\sp.msp", "previous"}},
                           {},
                           112},
                     Fault{"disk full part-way into a temporary name",
                           "/e",
-                          [](auto& os) { os.diskSpace = 4; },
+                          [](auto& os) { os.faults.diskSpace = 4; },
                           {{kTempPackage, {}}},
                           {},
                           112},
                     Fault{"target held by another program",
                           "/e C:\\out\\sp.msp",
-                          [](auto& os) { os.failingMoves.insert(u"C:\\out\\sp.msp"); },
+                          [](auto& os) { os.faults.failingMoves.insert(u"C:\\out\\sp.msp"); },
                           {{u"C:\\out\\sp.msp", "previous"}},
                           {},
                           5},
                     Fault{"close reports a failure",
                           "/e C:\\out\\sp.msp",
-                          [](auto& os) { os.closeFails = true; },
+                          [](auto& os) { os.faults.closeFails = true; },
                           {{u"C:\\out\\sp.msp", kPackage}},
                           {},
                           0}),
     test::DescriptionName());
 
-INSTANTIATE_TEST_SUITE_P(PatchList, FaultMatrixTest,
-                         testing::Values(Fault{"list cannot be opened",
-                                               "/p C:\\list.txt",
-                                               [](auto& os) {
-                                                 os.openErrors[u"C:\\list.txt"] = 32;
-                                               },
-                                               {{u"C:\\list.txt", "old"}},
-                                               {kPatchListRequired},
-                                               32},
-                                         Fault{"list in a missing folder",
-                                               "/p C:\\none\\list.txt",
-                                               [](auto&) {},
-                                               {{u"C:\\none\\list.txt", {}}},
-                                               {kPatchListRequired},
-                                               3},
-                                         Fault{"no note at all",
-                                               "/p C:\\new.txt",
-                                               [](auto& os) {
-                                                 os.resources.erase({u"TXT", u"#206"});
-                                               },
-                                               {{u"C:\\new.txt", ""}},
-                                               {kPatchListRequired},
-                                               1814},
-                                         Fault{"note of size 0",
-                                               "/p C:\\list.txt",
-                                               [](auto& os) {
-                                                 os.resources[{u"TXT", u"#206"}].bytes.clear();
-                                               },
-                                               {{u"C:\\list.txt", "old"}},
-                                               {Failed(1603)},
-                                               1603},
-                                         Fault{"note not loadable",
-                                               "/p C:\\list.txt",
-                                               [](auto& os) {
-                                                 os.resources[{u"TXT", u"#206"}].loadFails = true;
-                                               },
-                                               {{u"C:\\list.txt", "old"}},
-                                               {Failed(1812)},
-                                               1812},
-                                         Fault{"separator write fails",
-                                               "/p C:\\list.txt",
-                                               [](auto& os) { os.failingWrites[1] = 112; },
-                                               {{u"C:\\list.txt", "old"}},
-                                               {Failed(112)},
-                                               112},
-                                         Fault{"note write fails",
-                                               "/p C:\\list.txt",
-                                               [](auto& os) { os.failingWrites[2] = 112; },
-                                               {{u"C:\\list.txt", "old"}},
-                                               {Failed(112)},
-                                               112},
-                                         Fault{"line end write fails",
-                                               "/p C:\\list.txt",
-                                               [](auto& os) { os.failingWrites[3] = 33; },
-                                               {{u"C:\\list.txt", "old"}},
-                                               {Failed(33)},
-                                               33},
-                                         Fault{"disk full in the second record",
-                                               "/p C:\\list.txt",
-                                               [](auto& os) {
-                                                 os.AddResource(u"TXT", u"#207", "Second=1");
-                                                 os.diskSpace = kRecord.size() + 3;
-                                               },
-                                               {{u"C:\\list.txt", "old" + kRecord}},
-                                               {Failed(112)},
-                                               112},
-                                         Fault{"quiet: the same file, no message",
-                                               "/q /p C:\\list.txt",
-                                               [](auto& os) { os.failingWrites[2] = 112; },
-                                               {{u"C:\\list.txt", "old"}},
-                                               {},
-                                               112}),
-                         test::DescriptionName());
+INSTANTIATE_TEST_SUITE_P(
+    PatchList, FaultMatrixTest,
+    testing::Values(Fault{"list cannot be opened",
+                          "/p C:\\list.txt",
+                          [](auto& os) { os.faults.openErrors[u"C:\\list.txt"] = 32; },
+                          {{u"C:\\list.txt", "old"}},
+                          {kPatchListRequired},
+                          32},
+                    Fault{"list in a missing folder",
+                          "/p C:\\none\\list.txt",
+                          [](auto&) {},
+                          {{u"C:\\none\\list.txt", {}}},
+                          {kPatchListRequired},
+                          3},
+                    Fault{"no note at all",
+                          "/p C:\\new.txt",
+                          [](auto& os) {
+                            os.model.resources.erase({u"TXT", u"#206"});
+                          },
+                          {{u"C:\\new.txt", ""}},
+                          {kPatchListRequired},
+                          1814},
+                    Fault{"note of size 0",
+                          "/p C:\\list.txt",
+                          [](auto& os) {
+                            os.model.resources[{u"TXT", u"#206"}].bytes.clear();
+                          },
+                          {{u"C:\\list.txt", "old"}},
+                          {Failed(1603)},
+                          1603},
+                    Fault{"note not loadable",
+                          "/p C:\\list.txt",
+                          [](auto& os) {
+                            os.model.resources[{u"TXT", u"#206"}].loadFails = true;
+                          },
+                          {{u"C:\\list.txt", "old"}},
+                          {Failed(1812)},
+                          1812},
+                    Fault{"separator write fails",
+                          "/p C:\\list.txt",
+                          [](auto& os) {
+                            os.faults.failingWrites[{u"C:\\list.txt", 1}] = 112;
+                          },
+                          {{u"C:\\list.txt", "old"}},
+                          {Failed(112)},
+                          112},
+                    Fault{"note write fails",
+                          "/p C:\\list.txt",
+                          [](auto& os) {
+                            os.faults.failingWrites[{u"C:\\list.txt", 2}] = 112;
+                          },
+                          {{u"C:\\list.txt", "old"}},
+                          {Failed(112)},
+                          112},
+                    Fault{"line end write fails",
+                          "/p C:\\list.txt",
+                          [](auto& os) {
+                            os.faults.failingWrites[{u"C:\\list.txt", 3}] = 33;
+                          },
+                          {{u"C:\\list.txt", "old"}},
+                          {Failed(33)},
+                          33},
+                    Fault{"disk full in the second record",
+                          "/p C:\\list.txt",
+                          [](auto& os) {
+                            os.model.AddResource(u"TXT", u"#207", "Second=1");
+                            os.faults.diskSpace = kRecord.size() + 3;
+                          },
+                          {{u"C:\\list.txt", "old" + kRecord}},
+                          {Failed(112)},
+                          112},
+                    Fault{"quiet: the same file, no message",
+                          "/q /p C:\\list.txt",
+                          [](auto& os) {
+                            os.faults.failingWrites[{u"C:\\list.txt", 2}] = 112;
+                          },
+                          {{u"C:\\list.txt", "old"}},
+                          {},
+                          112}),
+    test::DescriptionName());
 
 INSTANTIATE_TEST_SUITE_P(
     Install, FaultMatrixTest,
     testing::Values(Fault{"extraction fails",
                           "",
                           [](auto& os) {
-                            os.resources.erase({u"MSP", u"IDR_MSP_TB"});
+                            os.model.resources.erase({u"MSP", u"IDR_MSP_TB"});
                           },
                           {{kTempPackage, {}}},
                           {Failed(1814)},
                           1814},
                     Fault{"package is not a patch package",
                           "",
-                          [](auto& os) { os.summaryOpenStatus = 1620; },
+                          [](auto& os) { os.faults.summaryOpenStatus = 1620; },
                           {{kTempPackage, kPackage}},
                           {Failed(1620)},
                           1620},
                     Fault{"target list unreadable after more data",
                           "",
                           [](auto& os) {
-                            os.summaryStatuses = {234, 1627};
+                            os.faults.summaryStatuses = {234, 1627};
                           },
                           {{kTempPackage, kPackage}},
                           {Failed(1627)},
                           1627},
                     Fault{"no upgrade version",
                           "",
-                          [](auto& os) { os.strings[1033].erase(700); },
+                          [](auto& os) { os.model.strings[1033].erase(700); },
                           {{kTempPackage, kPackage}},
                           {Failed(1814)},
                           1814},
                     Fault{"no targeted product present",
                           "",
-                          [](auto& os) { os.products[u"{A}"].state = 2; },
+                          [](auto& os) { os.model.products[u"{A}"].state = 2; },
                           {{kTempPackage, kPackage}},
                           {kNoProduct},
                           1642},
                     Fault{"attributes unreadable",
                           "",
-                          [](auto& os) { os.products[u"{A}"].info.clear(); },
+                          [](auto& os) { os.model.products[u"{A}"].info.clear(); },
                           {{kTempPackage, {}}},
                           {"Not for this version of ."},
                           1642},
                     Fault{"upgrade version met before the installed one",
                           "",
-                          [](auto& os) { os.strings[1033][900] = u"9.1.031.0,9.1.030.0,"; },
+                          [](auto& os) { os.model.strings[1033][900] = u"9.1.031.0,9.1.030.0,"; },
                           {{kTempPackage, kPackage}},
                           {kUpToDate},
                           1603},
-                    Fault{"no candidate equals the installed version",
-                          "",
-                          [](auto& os) { os.products[u"{A}"].info[u"VersionString"] = u"8.0"; },
-                          {{kTempPackage, {}}},
-                          {kUnsupported},
-                          1642},
+                    Fault{
+                        "no candidate equals the installed version",
+                        "",
+                        [](auto& os) { os.model.products[u"{A}"].info[u"VersionString"] = u"8.0"; },
+                        {{kTempPackage, {}}},
+                        {kUnsupported},
+                        1642},
                     Fault{"success",
                           "",
                           [](auto& os) {

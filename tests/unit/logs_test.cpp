@@ -24,14 +24,16 @@ TEST(StripTrailingBackslash, RemovesOneExceptADriveRoots) {
 
 TEST(DirectoryExists, NeedsADirectoryAndClosesTheSearch) {
   Machine m;
-  m.os.files[u"C:\\file"] = {};
+  m.os.model.files[u"C:\\file"] = {};
   EXPECT_TRUE(DirectoryExists(m.os, u"C:\\T"));
   EXPECT_FALSE(DirectoryExists(m.os, u"C:\\file"));
   EXPECT_FALSE(DirectoryExists(m.os, u"C:\\none"));
-  EXPECT_EQ(m.os.Calls({"FindFirstFileW", "FindClose"}),
-            (std::vector<std::string>{"FindFirstFileW(C:\\T)", "FindClose(0x100)",
-                                      "FindFirstFileW(C:\\file)", "FindClose(0x101)",
-                                      "FindFirstFileW(C:\\none)"}));
+  EXPECT_EQ(m.os.log.Of({"FindFirstFileW", "FindClose"}),
+            (std::vector<test::Call>{{"FindFirstFileW", {"C:\\T"}},
+                                     {"FindClose", {"find C:\\T"}},
+                                     {"FindFirstFileW", {"C:\\file"}},
+                                     {"FindClose", {"find C:\\file"}},
+                                     {"FindFirstFileW", {"C:\\none"}}}));
 }
 
 struct DirectoryCase {
@@ -46,36 +48,39 @@ TEST_P(GetLogDirectoryTest, FindsOrMakesTheDirectory) {
   Machine m;
   GetParam().arrange(m.os);
   EXPECT_EQ(Utf8(GetLogDirectory(m.os, 260)), GetParam().expected);
-  EXPECT_EQ(m.os.log.at(0), "GetTempPathW(259)");
+  EXPECT_EQ(m.os.log.all().at(0), (test::Call{"GetTempPathW", {"259"}}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, GetLogDirectoryTest,
-    testing::Values(
-        DirectoryCase{"existing temp directory", [](auto&) {}, "C:\\T"},
-        DirectoryCase{"missing one is made", [](auto& os) { os.files.erase(u"C:\\T"); }, "C:\\T"},
-        DirectoryCase{"one that cannot be made",
-                      [](auto& os) {
-                        os.files.erase(u"C:\\T");
-                        os.failingCreateDirectory.insert(u"C:\\T");
-                      },
-                      "c:"},
-        DirectoryCase{"no temp directory", [](auto& os) { os.tempPath.clear(); }, "c:"},
-        DirectoryCase{"one longer than the buffer",
-                      [](auto& os) { os.tempPath = u"C:\\" + std::u16string(256, u'x') + u"\\"; },
-                      "c:"},
-        DirectoryCase{"a drive root keeps its backslash",
-                      [](auto& os) {
-                        os.tempPath = u"D:\\";
-                        os.files[u"D:\\"] = {true, {}};
-                      },
-                      "D:\\"},
-        DirectoryCase{"a drive root that is not there",
-                      [](auto& os) {
-                        os.tempPath = u"D:\\";
-                        os.failingCreateDirectory.insert(u"D:\\");
-                      },
-                      "c:"}),
+    testing::Values(DirectoryCase{"existing temp directory", [](auto&) {}, "C:\\T"},
+                    DirectoryCase{"missing one is made",
+                                  [](auto& os) { os.model.files.erase(u"C:\\T"); }, "C:\\T"},
+                    DirectoryCase{"one that cannot be made",
+                                  [](auto& os) {
+                                    os.model.files.erase(u"C:\\T");
+                                    os.faults.failingCreateDirectory.insert(u"C:\\T");
+                                  },
+                                  "c:"},
+                    DirectoryCase{"no temp directory", [](auto& os) { os.model.tempPath.clear(); },
+                                  "c:"},
+                    DirectoryCase{"one longer than the buffer",
+                                  [](auto& os) {
+                                    os.model.tempPath = u"C:\\" + std::u16string(256, u'x') + u"\\";
+                                  },
+                                  "c:"},
+                    DirectoryCase{"a drive root keeps its backslash",
+                                  [](auto& os) {
+                                    os.model.tempPath = u"D:\\";
+                                    os.model.files[u"D:\\"] = {true, {}};
+                                  },
+                                  "D:\\"},
+                    DirectoryCase{"a drive root that is not there",
+                                  [](auto& os) {
+                                    os.model.tempPath = u"D:\\";
+                                    os.faults.failingCreateDirectory.insert(u"D:\\");
+                                  },
+                                  "c:"}),
     test::DescriptionName());
 
 TEST(LogFilePath, MakesTheProductNameSafeForAFileName) {

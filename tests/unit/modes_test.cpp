@@ -15,10 +15,10 @@ const std::string kRecord = std::string("*****\r\n") + test::kNote206 + "\r\n";
 
 class ModesTest : public testing::Test {
  protected:
-  ModesTest() { m.os.summaryText = u"{A};{B}"; }
+  ModesTest() { m.os.model.summaryText = u"{A};{B}"; }
 
   std::uint32_t Run(const char* arguments) {
-    m.os.processCommandLine = u"servicepack.exe " + test::Utf16(arguments);
+    m.os.model.commandLine = u"servicepack.exe " + test::Utf16(arguments);
     return ServicePackMain(m.process);
   }
 
@@ -27,70 +27,77 @@ class ModesTest : public testing::Test {
 
 TEST_F(ModesTest, ExtractWritesThePackageAndShowsNothing) {
   EXPECT_EQ(Run("/e C:\\sp.msp"), 0u);
-  EXPECT_EQ(m.os.FileText(u"C:\\sp.msp"), kPackage);
-  EXPECT_TRUE(m.os.boxes.empty());
+  EXPECT_EQ(m.os.model.FileText(u"C:\\sp.msp"), kPackage);
+  EXPECT_TRUE(m.os.log.Boxes().empty());
 }
 
 TEST_F(ModesTest, ExtractAloneWritesTheFirstTemporaryName) {
   EXPECT_EQ(Run("/e"), 0u);
-  EXPECT_EQ(m.os.FileText(u"C:\\T\\MSP2"), kPackage);
+  EXPECT_EQ(m.os.model.FileText(u"C:\\T\\MSP2"), kPackage);
   EXPECT_EQ(test::Utf8(m.process.options.extractionPath), "C:\\T\\MSP2");
 }
 
 TEST_F(ModesTest, ExtractFollowedByQuietWritesToThatPath) {
   EXPECT_EQ(Run("/e /q"), 0u);
-  EXPECT_EQ(m.os.FileText(u"/q"), kPackage);
+  EXPECT_EQ(m.os.model.FileText(u"/q"), kPackage);
 }
 
 TEST_F(ModesTest, ExtractFailureReportsTheErrorButNoMessage) {
   EXPECT_EQ(Run("/e C:\\missing\\sp.msp"), 3u);
-  EXPECT_TRUE(m.os.boxes.empty());
-  m.os.resources.clear();
+  EXPECT_TRUE(m.os.log.Boxes().empty());
+  m.os.model.resources.clear();
   EXPECT_EQ(Run("/e C:\\sp.msp"), 1814u);
 }
 
 TEST_F(ModesTest, ExtractAndPatchListRunInThatOrder) {
   EXPECT_EQ(Run("/p C:\\list.txt /e C:\\sp.msp"), 0u);
-  EXPECT_EQ(m.os.FileText(u"C:\\sp.msp"), kPackage);
-  EXPECT_EQ(m.os.FileText(u"C:\\list.txt"), kRecord);
-  const auto order = m.os.Calls({"MoveFileReplaceW", "CreateFileW(C:\\list.txt"});
-  ASSERT_EQ(order.size(), 2u);
-  EXPECT_TRUE(order[0].starts_with("MoveFileReplaceW"));
-  EXPECT_TRUE(m.os.Calls({"Msi"}).empty());
+  EXPECT_EQ(m.os.model.FileText(u"C:\\sp.msp"), kPackage);
+  EXPECT_EQ(m.os.model.FileText(u"C:\\list.txt"), kRecord);
+  const std::vector<std::string> names = m.os.log.Names();
+  const auto moved = std::find(names.begin(), names.end(), "MoveFileReplaceW");
+  const auto listOpened =
+      std::find(m.os.log.all().begin(), m.os.log.all().end(),
+                test::Call{"CreateFileW", {"C:\\list.txt", "0xc0000000", "1", "4", "0x80"}});
+  ASSERT_NE(moved, names.end());
+  ASSERT_NE(listOpened, m.os.log.all().end());
+  EXPECT_LT(moved - names.begin(), listOpened - m.os.log.all().begin());
+  for (const std::string& name : names) {
+    EXPECT_FALSE(name.starts_with("Msi")) << name;
+  }
 }
 
 TEST_F(ModesTest, FirstFailingModeDecidesTheExitCode) {
-  m.os.openErrors[u"C:\\list.txt"] = 32;
+  m.os.faults.openErrors[u"C:\\list.txt"] = 32;
   EXPECT_EQ(Run("/e C:\\missing\\sp.msp /p C:\\list.txt"), 3u);
   // Both modes ran; the later failure is reported in its box only.
-  EXPECT_EQ(m.os.boxes.size(), 1u);
+  EXPECT_EQ(m.os.log.Boxes().size(), 1u);
   EXPECT_EQ(Run("/e C:\\sp.msp /p C:\\list.txt"), 32u);
 }
 
 TEST_F(ModesTest, ListShowsTheTargetCodesEvenWhenQuiet) {
   for (const char* arguments : {"/i", "/q /i", "/I /e C:\\x.msp"}) {
-    m.os.boxes.clear();
+    m.os.log.clear();
     EXPECT_EQ(Run(arguments), 0u);
-    ASSERT_EQ(m.os.boxes.size(), 1u) << arguments;
-    EXPECT_EQ(m.os.boxes[0].text, "{A};{B}");
-    EXPECT_EQ(m.os.boxes[0].caption, "List of Products");
-    EXPECT_EQ(m.os.boxes[0].style, 0x50000u);
+    ASSERT_EQ(m.os.log.Boxes().size(), 1u) << arguments;
+    EXPECT_EQ(m.os.log.Boxes()[0].text, "{A};{B}");
+    EXPECT_EQ(m.os.log.Boxes()[0].caption, "List of Products");
+    EXPECT_EQ(m.os.log.Boxes()[0].style, 0x50000u);
   }
-  EXPECT_FALSE(m.os.Exists(u"C:\\x.msp"));
+  EXPECT_FALSE(m.os.model.Exists(u"C:\\x.msp"));
   // Each run's temporary package stays where it was written.
-  EXPECT_TRUE(m.os.Exists(u"C:\\T\\MSP2"));
+  EXPECT_TRUE(m.os.model.Exists(u"C:\\T\\MSP2"));
 }
 
 TEST_F(ModesTest, ListThatCannotReadShowsAnEmptyBoxAndFails) {
-  m.os.summaryOpenStatus = 1620;
+  m.os.faults.summaryOpenStatus = 1620;
   EXPECT_EQ(Run("/i"), 1620u);
-  ASSERT_EQ(m.os.boxes.size(), 1u);
-  EXPECT_EQ(m.os.boxes[0].text, "");
+  ASSERT_EQ(m.os.log.Boxes().size(), 1u);
+  EXPECT_EQ(m.os.log.Boxes()[0].text, "");
 
-  m.os.resources.clear();
-  m.os.summaryOpenStatus.reset();
+  m.os.model.resources.clear();
+  m.os.faults.summaryOpenStatus.reset();
   EXPECT_EQ(Run("/i"), 1814u);
-  EXPECT_EQ(m.os.boxes.at(1).text, "");
+  EXPECT_EQ(m.os.log.Boxes().at(1).text, "");
 }
 
 }  // namespace

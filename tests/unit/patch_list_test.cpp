@@ -20,7 +20,7 @@ class PatchListTest : public testing::Test {
   }
   std::vector<std::string> Texts() const {
     std::vector<std::string> texts;
-    for (const auto& box : m.os.boxes) {
+    for (const auto& box : m.os.log.Boxes()) {
       texts.push_back(box.text);
     }
     return texts;
@@ -30,77 +30,78 @@ class PatchListTest : public testing::Test {
 };
 
 TEST_F(PatchListTest, AppendsOneRecordPerNoteBehindWhatIsThere) {
-  m.os.AddResource(u"TXT", u"#207", kNote207);
-  m.os.files[u"C:\\list.txt"] = {false, test::Bytes("old line without break")};
+  m.os.model.AddResource(u"TXT", u"#207", kNote207);
+  m.os.model.files[u"C:\\list.txt"] = {false, test::Bytes("old line without break")};
 
   EXPECT_EQ(Write(), 0u);
 
-  EXPECT_EQ(m.os.FileText(u"C:\\list.txt"), "old line without break" + kRecord206 + kRecord207);
-  EXPECT_TRUE(m.os.boxes.empty());
+  EXPECT_EQ(m.os.model.FileText(u"C:\\list.txt"),
+            "old line without break" + kRecord206 + kRecord207);
+  EXPECT_TRUE(m.os.log.Boxes().empty());
+  const std::string list = "file C:\\list.txt";
   EXPECT_EQ(
-      m.os.Calls({"CreateFileW", "SetFilePointer", "FindResourceW", "WriteFile", "CloseHandle"}),
-      (std::vector<std::string>{
-          "CreateFileW(C:\\list.txt, 0xc0000000, 1, 4, 0x80)",
-          "SetFilePointer(0x100, 0, 2)",
-          "FindResourceW(0x400000, #206, TXT)",
-          "WriteFile(0x100, 7)",
-          "WriteFile(0x100, " + std::to_string(sizeof test::kNote206 - 1) + ")",
-          "WriteFile(0x100, 2)",
-          "FindResourceW(0x400000, #207, TXT)",
-          "WriteFile(0x100, 7)",
-          "WriteFile(0x100, 15)",
-          "WriteFile(0x100, 2)",
-          "FindResourceW(0x400000, #208, TXT)",
-          "CloseHandle(0x100)",
+      m.os.log.Of({"CreateFileW", "SetFilePointer", "FindResourceW", "WriteFile", "CloseHandle"}),
+      (std::vector<test::Call>{
+          {"CreateFileW", {"C:\\list.txt", "0xc0000000", "1", "4", "0x80"}},
+          {"SetFilePointer", {list, "0", "2"}},
+          {"FindResourceW", {"module", "#206", "TXT"}},
+          {"WriteFile", {list, "7"}},
+          {"WriteFile", {list, std::to_string(sizeof test::kNote206 - 1)}},
+          {"WriteFile", {list, "2"}},
+          {"FindResourceW", {"module", "#207", "TXT"}},
+          {"WriteFile", {list, "7"}},
+          {"WriteFile", {list, "15"}},
+          {"WriteFile", {list, "2"}},
+          {"FindResourceW", {"module", "#208", "TXT"}},
+          {"CloseHandle", {list}},
       }));
 }
 
 TEST_F(PatchListTest, TwoRunsGiveTwoIdenticalRecords) {
   Write();
   Write();
-  EXPECT_EQ(m.os.FileText(u"C:\\list.txt"), kRecord206 + kRecord206);
+  EXPECT_EQ(m.os.model.FileText(u"C:\\list.txt"), kRecord206 + kRecord206);
 }
 
 TEST_F(PatchListTest, EmptyPathMeansPatchlistTxtInTheCurrentDirectory) {
   std::u16string path;
   EXPECT_EQ(WritePatchList(m.messages(), path).code(), 0u);
   EXPECT_EQ(test::Utf8(path), "patchlist.txt");
-  EXPECT_EQ(m.os.FileText(u"patchlist.txt"), kRecord206);
+  EXPECT_EQ(m.os.model.FileText(u"patchlist.txt"), kRecord206);
 }
 
 TEST_F(PatchListTest, ANoteBehindAGapIsNeverReached) {
-  m.os.AddResource(u"TXT", u"#208", "Late=1");
+  m.os.model.AddResource(u"TXT", u"#208", "Late=1");
   EXPECT_EQ(Write(), 0u);
-  EXPECT_EQ(m.os.FileText(u"C:\\list.txt"), kRecord206);
+  EXPECT_EQ(m.os.model.FileText(u"C:\\list.txt"), kRecord206);
 }
 
 TEST_F(PatchListTest, QuietWritesTheSameBytesAndShowsNothing) {
   m.process.options.quiet = true;
   EXPECT_EQ(Write(), 0u);
-  EXPECT_EQ(m.os.FileText(u"C:\\list.txt"), kRecord206);
-  m.os.resources.clear();
+  EXPECT_EQ(m.os.model.FileText(u"C:\\list.txt"), kRecord206);
+  m.os.model.resources.clear();
   EXPECT_EQ(Write(u"C:\\other.txt"), 1814u);
-  EXPECT_TRUE(m.os.boxes.empty());
+  EXPECT_TRUE(m.os.log.Boxes().empty());
 }
 
 TEST_F(PatchListTest, FileInUseShows310AndChangesNothing) {
-  m.os.files[u"C:\\list.txt"] = {false, test::Bytes("kept")};
-  m.os.openErrors[u"C:\\list.txt"] = 32;  // ERROR_SHARING_VIOLATION
+  m.os.model.files[u"C:\\list.txt"] = {false, test::Bytes("kept")};
+  m.os.faults.openErrors[u"C:\\list.txt"] = 32;  // ERROR_SHARING_VIOLATION
 
   EXPECT_EQ(Write(), 32u);
 
   EXPECT_EQ(Texts(), std::vector<std::string>{"Supply a patch list."});
-  EXPECT_EQ(m.os.FileText(u"C:\\list.txt"), "kept");
-  EXPECT_TRUE(m.os.Calls({"FindResourceW", "WriteFile"}).empty());
+  EXPECT_EQ(m.os.model.FileText(u"C:\\list.txt"), "kept");
+  EXPECT_TRUE(m.os.log.Of({"FindResourceW", "WriteFile"}).empty());
 }
 
 TEST_F(PatchListTest, NoNoteAtAllShows310AndLeavesAnEmptyFile) {
-  m.os.resources.erase({u"TXT", u"#206"});
+  m.os.model.resources.erase({u"TXT", u"#206"});
   EXPECT_EQ(Write(), 1814u);
   EXPECT_EQ(Texts(), std::vector<std::string>{"Supply a patch list."});
-  EXPECT_TRUE(m.os.Exists(u"C:\\list.txt"));
-  EXPECT_EQ(m.os.FileText(u"C:\\list.txt"), "");
-  EXPECT_EQ(m.os.openHandles(), 0);
+  EXPECT_TRUE(m.os.model.Exists(u"C:\\list.txt"));
+  EXPECT_EQ(m.os.model.FileText(u"C:\\list.txt"), "");
 }
 
 struct UnusableNote {
@@ -112,16 +113,18 @@ struct UnusableNote {
 class UnusableNoteTest : public PatchListTest, public testing::WithParamInterface<UnusableNote> {};
 
 TEST_P(UnusableNoteTest, Shows300AndKeepsTheRecordsBefore) {
-  m.os.AddResource(u"TXT", u"#207", kNote207);
-  m.os.AddResource(u"TXT", u"#208", "Later=1");
-  GetParam().spoil(m.os.resources[{u"TXT", u"#207"}]);
+  m.os.model.AddResource(u"TXT", u"#207", kNote207);
+  m.os.model.AddResource(u"TXT", u"#208", "Later=1");
+  GetParam().spoil(m.os.model.resources[{u"TXT", u"#207"}]);
 
   EXPECT_EQ(Write(), GetParam().exitCode);
 
-  EXPECT_EQ(m.os.FileText(u"C:\\list.txt"), kRecord206);
-  ASSERT_EQ(m.os.boxes.size(), 1u);
-  EXPECT_EQ(m.os.boxes[0].text, "Failed.\n\n Error Code: " + std::to_string(GetParam().exitCode));
-  EXPECT_TRUE(m.os.Calls({"FindResourceW(0x400000, #208"}).empty());
+  EXPECT_EQ(m.os.model.FileText(u"C:\\list.txt"), kRecord206);
+  ASSERT_EQ(m.os.log.Boxes().size(), 1u);
+  EXPECT_EQ(m.os.log.Boxes()[0].text,
+            "Failed.\n\n Error Code: " + std::to_string(GetParam().exitCode));
+  EXPECT_EQ(m.os.log.ArgsOf("FindResourceW").back(),
+            (std::vector<std::string>{"module", "#207", "TXT"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -133,7 +136,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct WriteFault {
   const char* description;
-  int failingCall;  // which WriteFile call of the run fails
+  int failingCall;  // which write into the list fails
   bool partial;     // the call reports success but writes less
   std::uint32_t error;
 };
@@ -141,24 +144,23 @@ struct WriteFault {
 class WriteFaultTest : public PatchListTest, public testing::WithParamInterface<WriteFault> {};
 
 TEST_P(WriteFaultTest, CutsThePartialRecordAwayAndStops) {
-  m.os.AddResource(u"TXT", u"#207", kNote207);
-  m.os.files[u"C:\\list.txt"] = {false, test::Bytes("before\r\n")};
+  m.os.model.AddResource(u"TXT", u"#207", kNote207);
+  m.os.model.files[u"C:\\list.txt"] = {false, test::Bytes("before\r\n")};
   const WriteFault& fault = GetParam();
   if (fault.partial) {
-    m.os.partialWrites[fault.failingCall] = 1;
+    m.os.faults.partialWrites[{u"C:\\list.txt", fault.failingCall}] = 1;
   } else {
-    m.os.failingWrites[fault.failingCall] = fault.error;
+    m.os.faults.failingWrites[{u"C:\\list.txt", fault.failingCall}] = fault.error;
   }
 
   EXPECT_EQ(Write(), fault.error);
 
   // Records complete before the fault stay; nothing of the failed one does.
   const std::string kept = fault.failingCall > 3 ? kRecord206 : "";
-  EXPECT_EQ(m.os.FileText(u"C:\\list.txt"), "before\r\n" + kept);
-  ASSERT_EQ(m.os.boxes.size(), 1u);
-  EXPECT_EQ(m.os.boxes[0].text, "Failed.\n\n Error Code: " + std::to_string(fault.error));
-  EXPECT_EQ(m.os.Calls({"WriteFile"}).size(), static_cast<std::size_t>(fault.failingCall));
-  EXPECT_EQ(m.os.openHandles(), 0);
+  EXPECT_EQ(m.os.model.FileText(u"C:\\list.txt"), "before\r\n" + kept);
+  ASSERT_EQ(m.os.log.Boxes().size(), 1u);
+  EXPECT_EQ(m.os.log.Boxes()[0].text, "Failed.\n\n Error Code: " + std::to_string(fault.error));
+  EXPECT_EQ(m.os.log.Count("WriteFile"), static_cast<std::size_t>(fault.failingCall));
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, WriteFaultTest,

@@ -13,11 +13,14 @@ class ShowMessageTest : public testing::Test {
  protected:
   ShowMessageTest() {
     test::AddEnglishCatalogue(os);
-    os.AddCatalogue(1033, {{301, u"Installed; %s has been updated."}, {302, u"Close these: %s"}});
-    os.lastError = 1603;
+    os.model.AddCatalogue(1033,
+                          {{301, u"Installed; %s has been updated."}, {302, u"Close these: %s"}});
+    os.model.lastError = 1603;
   }
 
-  void Show(MessageId id) { ShowMessage(MessageContext{os, os.module, quiet}, id, productName); }
+  void Show(MessageId id) {
+    ShowMessage(MessageContext{os, os.model.module, quiet}, id, productName);
+  }
 
   RecordingPlatform os;
   bool quiet = false;
@@ -38,10 +41,10 @@ TEST_P(ShowMessageTableTest, ShowsTextCaptionAndStyle) {
   const MessageCase& c = GetParam();
   Show(MessageId(c.id));
 
-  ASSERT_EQ(os.boxes.size(), 1u);
-  EXPECT_EQ(os.boxes[0].text, c.text);
-  EXPECT_EQ(os.boxes[0].caption, c.caption);
-  EXPECT_EQ(os.boxes[0].style, c.style);
+  ASSERT_EQ(os.log.Boxes().size(), 1u);
+  EXPECT_EQ(os.log.Boxes()[0].text, c.text);
+  EXPECT_EQ(os.log.Boxes()[0].caption, c.caption);
+  EXPECT_EQ(os.log.Boxes()[0].style, c.style);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -63,14 +66,16 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ShowMessageTest, ReadsTheLastErrorBeforeAnythingElse) {
   Show(MessageId::kInstallFailed);
 
-  EXPECT_EQ(os.log, (std::vector<std::string>{
-                        "GetLastError()",
-                        "GetThreadLocale()",
-                        "FindStringBlock(0x400000, 19, 1033)",
-                        "GetThreadLocale()",
-                        "FindStringBlock(0x400000, 20, 1033)",
-                        "MessageBoxW(Failed.\n\n Error Code: 1603, Installation Error, 0x50010)",
-                    }));
+  const std::vector<std::string> names = os.log.Names();
+  ASSERT_FALSE(names.empty());
+  EXPECT_EQ(names.front(), "GetLastError");
+  EXPECT_EQ(os.log.Count("GetLastError"), 1u);
+  // The text's block, then the caption's, then the box.
+  EXPECT_EQ(os.log.ArgsOf("FindResourceExW"),
+            (std::vector<std::vector<std::string>>{{"module", "#6", "#19", "1033"},
+                                                   {"module", "#6", "#20", "1033"}}));
+  EXPECT_EQ(names.back(), "MessageBoxW");
+  EXPECT_EQ(os.log.Count("SetLastError"), 0u);
 }
 
 TEST_F(ShowMessageTest, QuietShowsNothingAndLeavesTheLastError) {
@@ -78,40 +83,41 @@ TEST_F(ShowMessageTest, QuietShowsNothingAndLeavesTheLastError) {
   for (std::uint32_t id : {300u, 301u, 306u, 307u, 308u, 309u, 310u, 315u}) {
     Show(MessageId(id));
   }
-  EXPECT_TRUE(os.log.empty());
-  EXPECT_EQ(os.lastError, 1603u);
+  EXPECT_TRUE(os.log.all().empty());
+  EXPECT_EQ(os.model.lastError, 1603u);
 }
 
 TEST_F(ShowMessageTest, EmptyProductNameLeavesTheGap) {
   productName.clear();
   Show(MessageId::kInstallSucceeded);
-  EXPECT_EQ(os.boxes.at(0).text, "Installed;  has been updated.");
+  EXPECT_EQ(os.log.Boxes().at(0).text, "Installed;  has been updated.");
 }
 
 TEST_F(ShowMessageTest, LongTextIsCutTo255Characters) {
-  os.AddCatalogue(1033, {{309, std::u16string(200, u'a') + std::u16string(100, u'b')}});
+  os.model.AddCatalogue(1033, {{309, std::u16string(200, u'a') + std::u16string(100, u'b')}});
   Show(MessageId::kIncorrectCommandLine);
-  EXPECT_EQ(os.boxes.at(0).text, std::string(200, 'a') + std::string(55, 'b'));
+  EXPECT_EQ(os.log.Boxes().at(0).text, std::string(200, 'a') + std::string(55, 'b'));
 }
 
 TEST_F(ShowMessageTest, LongProductNameIsShownWhole) {
   productName = std::u16string(1023, u'n');
   Show(MessageId::kUnsupportedVersion);
-  EXPECT_EQ(os.boxes.at(0).text, "Not for this version of " + std::string(1023, 'n') + ".");
+  EXPECT_EQ(os.log.Boxes().at(0).text, "Not for this version of " + std::string(1023, 'n') + ".");
 }
 
 TEST_F(ShowMessageTest, SpeaksTheThreadsLanguage) {
-  os.AddCatalogue(1031, {{301, u"%s wurde aktualisiert."}, {312, u"Installation erfolgreich"}});
-  os.threadLocale = 1031;
+  os.model.AddCatalogue(1031,
+                        {{301, u"%s wurde aktualisiert."}, {312, u"Installation erfolgreich"}});
+  os.model.threadLocale = 1031;
   Show(MessageId::kInstallSucceeded);
-  EXPECT_EQ(os.boxes.at(0).text, "Corvane Studio wurde aktualisiert.");
-  EXPECT_EQ(os.boxes.at(0).caption, "Installation erfolgreich");
+  EXPECT_EQ(os.log.Boxes().at(0).text, "Corvane Studio wurde aktualisiert.");
+  EXPECT_EQ(os.log.Boxes().at(0).caption, "Installation erfolgreich");
 }
 
 TEST_F(ShowMessageTest, MissingCaptionGivesAnEmptyCaption) {
-  os.strings[1033].erase(311);
+  os.model.strings[1033].erase(311);
   Show(MessageId::kNoTargetProduct);
-  EXPECT_EQ(os.boxes.at(0).caption, "");
+  EXPECT_EQ(os.log.Boxes().at(0).caption, "");
 }
 
 }  // namespace

@@ -35,62 +35,63 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"temp path with backslash", Nothing, u"C:\\T\\", "C:\\T\\MSP2"},
         NameCase{"taken numbers are skipped",
                  [](auto& os) {
-                   os.files[u"C:\\T\\MSP2"] = {};
-                   os.files[u"C:\\T\\MSP3"] = {true, {}};
+                   os.model.files[u"C:\\T\\MSP2"] = {};
+                   os.model.files[u"C:\\T\\MSP3"] = {true, {}};
                  },
                  u"C:\\T\\", "C:\\T\\MSP4"},
         NameCase{"a name refused for access is skipped",
-                 [](auto& os) { os.attributeErrors[u"C:\\T\\MSP2"] = 5; }, u"C:\\T\\",
+                 [](auto& os) { os.faults.attributeErrors[u"C:\\T\\MSP2"] = 5; }, u"C:\\T\\",
                  "C:\\T\\MSP3"},
         NameCase{"other refusals are taken as free",
-                 [](auto& os) { os.attributeErrors[u"C:\\T\\MSP2"] = 3; }, u"C:\\T\\",
+                 [](auto& os) { os.faults.attributeErrors[u"C:\\T\\MSP2"] = 3; }, u"C:\\T\\",
                  "C:\\T\\MSP2"},
         NameCase{"TMP wins over the directory",
                  [](auto& os) {
-                   os.environment[u"TMP"] = u"D:\\X";
-                   os.files[u"D:\\X"] = {true, {}};
+                   os.model.environment[u"TMP"] = u"D:\\X";
+                   os.model.files[u"D:\\X"] = {true, {}};
                  },
                  u"C:\\T\\", "D:\\X\\MSP2"},
         NameCase{"TMP naming a file counts as existing",
                  [](auto& os) {
-                   os.environment[u"TMP"] = u"C:\\file";
-                   os.files[u"C:\\file"] = {};
+                   os.model.environment[u"TMP"] = u"C:\\file";
+                   os.model.files[u"C:\\file"] = {};
                  },
                  u"C:\\T\\", "C:\\file\\MSP2"},
         NameCase{"TMP naming nothing is passed over",
-                 [](auto& os) { os.environment[u"TMP"] = u"D:\\gone"; }, u"C:\\T\\", "C:\\T\\MSP2"},
-        NameCase{"empty TMP is passed over", [](auto& os) { os.environment[u"TMP"] = u""; },
+                 [](auto& os) { os.model.environment[u"TMP"] = u"D:\\gone"; }, u"C:\\T\\",
+                 "C:\\T\\MSP2"},
+        NameCase{"empty TMP is passed over", [](auto& os) { os.model.environment[u"TMP"] = u""; },
                  u"C:\\T\\", "C:\\T\\MSP2"},
         NameCase{"missing directory: the root of the drive",
-                 [](auto& os) { os.files.erase(u"C:\\T"); }, u"C:\\T\\", "\\MSP2"},
+                 [](auto& os) { os.model.files.erase(u"C:\\T"); }, u"C:\\T\\", "\\MSP2"},
         NameCase{"no directory given: the root of the drive", Nothing, std::nullopt, "\\MSP2"},
         NameCase{"unreadable root: the current directory",
                  [](auto& os) {
-                   os.files.erase(u"C:\\T");
-                   os.attributeErrors[u"\\"] = 5;
+                   os.model.files.erase(u"C:\\T");
+                   os.faults.attributeErrors[u"\\"] = 5;
                  },
                  u"C:\\T\\", ".\\MSP2"},
         NameCase{"a forward slash ends the directory too",
                  [](auto& os) {
-                   os.environment[u"TMP"] = u"C:/tmp/";
-                   os.files[u"C:/tmp"] = {true, {}};
+                   os.model.environment[u"TMP"] = u"C:/tmp/";
+                   os.model.files[u"C:/tmp"] = {true, {}};
                  },
                  std::nullopt, "C:/tmp/MSP2"}),
     test::DescriptionName());
 
 TEST(MakeTemporaryName, TestsNamesUnderTheLock) {
   Machine m;
-  m.os.files[u"C:\\T\\MSP2"] = {};
+  m.os.model.files[u"C:\\T\\MSP2"] = {};
   (void)m.process.temporaryNames.MakeTemporaryName(u"C:\\T\\", u"MSP");
-  EXPECT_EQ(m.os.log, (std::vector<std::string>{
-                          "GetEnvironmentVariableW(TMP)",
-                          "GetFileAttributesW(C:\\T\\)",
-                          "EnterLock()",
-                          "GetFileAttributesW(C:\\T\\MSP2)",
-                          "GetFileAttributesW(C:\\T\\MSP3)",
-                          "GetLastError()",
-                          "LeaveLock()",
-                      }));
+  EXPECT_EQ(m.os.log.all(), (std::vector<test::Call>{
+                                {"GetEnvironmentVariableW", {"TMP"}},
+                                {"GetFileAttributesW", {"C:\\T\\"}},
+                                {"EnterLock", {}},
+                                {"GetFileAttributesW", {"C:\\T\\MSP2"}},
+                                {"GetFileAttributesW", {"C:\\T\\MSP3"}},
+                                {"GetLastError", {}},
+                                {"LeaveLock", {}},
+                            }));
 }
 
 TEST(MakeTemporaryName, LaterRequestsGoOnCounting) {
@@ -105,10 +106,13 @@ TEST(MakeTemporaryName, LaterRequestsGoOnCounting) {
 
 TEST(MakeTemporaryName, GivesUpAfterABoundedNumberOfNames) {
   Machine m;
-  m.os.deniedPrefix = u"C:\\T\\MSP";
+  m.os.faults.deniedPrefix = u"C:\\T\\MSP";
   EXPECT_FALSE(m.process.temporaryNames.MakeTemporaryName(u"C:\\T\\", u"MSP").ok());
-  EXPECT_EQ(m.os.Calls({"GetFileAttributesW(C:\\T\\MSP"}).size(), kTemporaryNameAttempts);
-  EXPECT_EQ(m.os.log.back(), "LeaveLock()");
+  const auto probes = m.os.log.ArgsOf("GetFileAttributesW");
+  EXPECT_EQ(std::count_if(probes.begin(), probes.end(),
+                          [](const auto& args) { return args.at(0).starts_with("C:\\T\\MSP"); }),
+            kTemporaryNameAttempts);
+  EXPECT_EQ(m.os.log.Names().back(), "LeaveLock");
 }
 
 }  // namespace

@@ -29,19 +29,6 @@ HANDLE File(FileHandle file) {
   return reinterpret_cast<HANDLE>(file);
 }
 
-std::optional<std::span<const std::byte>> Load(HMODULE module, HRSRC found) {
-  if (found == nullptr) {
-    return std::nullopt;
-  }
-  const DWORD size = ::SizeofResource(module, found);
-  const HGLOBAL loaded = ::LoadResource(module, found);
-  const void* bytes = loaded != nullptr ? ::LockResource(loaded) : nullptr;
-  if (size == 0 || bytes == nullptr) {
-    return std::nullopt;
-  }
-  return std::span<const std::byte>(static_cast<const std::byte*>(bytes), size);
-}
-
 struct ArgvDeleter {
   void operator()(LPWSTR* argv) const { ::GlobalFree(argv); }
 };
@@ -100,6 +87,12 @@ ResourceHandle Win32Platform::FindResourceW(ModuleHandle module, const std::u16s
       reinterpret_cast<std::uintptr_t>(::FindResourceW(Module(module), W(name), W(type))));
 }
 
+ResourceHandle Win32Platform::FindResourceExW(ModuleHandle module, const std::u16string& type,
+                                              const std::u16string& name, std::uint16_t language) {
+  return ResourceHandle(reinterpret_cast<std::uintptr_t>(
+      ::FindResourceExW(Module(module), W(type), W(name), language)));
+}
+
 std::uint32_t Win32Platform::SizeofResource(ModuleHandle module, ResourceHandle resource) {
   return ::SizeofResource(Module(module), reinterpret_cast<HRSRC>(resource));
 }
@@ -111,13 +104,6 @@ LoadedResource Win32Platform::LoadResource(ModuleHandle module, ResourceHandle r
 
 const std::byte* Win32Platform::LockResource(LoadedResource loaded) {
   return static_cast<const std::byte*>(::LockResource(reinterpret_cast<HGLOBAL>(loaded)));
-}
-
-std::optional<std::span<const std::byte>> Win32Platform::FindStringBlock(ModuleHandle module,
-                                                                         std::uint16_t block,
-                                                                         std::uint16_t language) {
-  return Load(Module(module), ::FindResourceExW(Module(module), MAKEINTRESOURCEW(6),
-                                                MAKEINTRESOURCEW(block), language));
 }
 
 std::uint32_t Win32Platform::GetThreadLocale() {

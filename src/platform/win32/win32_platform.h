@@ -10,12 +10,11 @@ class Win32Platform final : public Platform {
  public:
   ResourceHandle FindResourceW(ModuleHandle module, const std::u16string& name,
                                const std::u16string& type) override;
+  ResourceHandle FindResourceExW(ModuleHandle module, const std::u16string& type,
+                                 const std::u16string& name, std::uint16_t language) override;
   std::uint32_t SizeofResource(ModuleHandle module, ResourceHandle resource) override;
   LoadedResource LoadResource(ModuleHandle module, ResourceHandle resource) override;
   const std::byte* LockResource(LoadedResource loaded) override;
-  std::optional<std::span<const std::byte>> FindStringBlock(ModuleHandle module,
-                                                            std::uint16_t block,
-                                                            std::uint16_t language) override;
   std::uint32_t GetThreadLocale() override;
   bool SetThreadLocale(std::uint32_t locale) override;
   std::uint32_t GetUserDefaultLCID() override;

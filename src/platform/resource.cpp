@@ -1,10 +1,11 @@
-#include "payload/resource.h"
+#include "platform/resource.h"
 
 namespace sp {
 
 RawResource FindRawResource(Platform& os, ModuleHandle module, const std::u16string& name,
-                            const std::u16string& type) {
-  const ResourceHandle found = os.FindResourceW(module, name, type);
+                            const std::u16string& type, std::optional<std::uint16_t> language) {
+  const ResourceHandle found = language ? os.FindResourceExW(module, type, name, *language)
+                                        : os.FindResourceW(module, name, type);
   if (found == ResourceHandle{}) {
     return RawResource{RawResource::State::kMissing, {}, LastErrorStatus(os)};
   }

@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 0; i < count; ++i) {
     arguments.push_back(sp::fuzz::TextOrKnown(input, kTokens, 64));
   }
-  m.os.arguments = arguments;
+  m.os.model.arguments = arguments;
   m.os.model.summaryText = sp::fuzz::Text(input, 64);
 
   sp::ServicePackMain(m.process);

@@ -54,13 +54,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::u16string package = u"C:\\T\\MSP2";
   // A failed reconfiguration is the one the driver sets as the last error.
+  const std::vector<sp::test::Call>& calls = m.os.log.all();
   std::size_t reconfigurations = 0;
   bool anyFailure = false;
-  for (std::size_t i = 0; i < m.os.log.size(); ++i) {
-    if (m.os.log[i].starts_with("MsiConfigureProductExW")) {
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    if (calls[i].name == "MsiConfigureProductExW") {
       ++reconfigurations;
-      anyFailure =
-          anyFailure || (i + 1 < m.os.log.size() && m.os.log[i + 1].starts_with("SetLastError("));
+      anyFailure = anyFailure || (i + 1 < calls.size() && calls[i + 1].name == "SetLastError");
     }
   }
   if (outcome.completed == m.os.model.Exists(package) ||

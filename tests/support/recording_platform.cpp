@@ -398,6 +398,9 @@ std::optional<std::vector<std::u16string>> RecordingPlatform::CommandLineToArgvW
   if (faults.splitFails) {
     return std::nullopt;
   }
+  if (model.arguments) {
+    return model.arguments;
+  }
   // Blanks separate; double quotes group, and are dropped.
   std::vector<std::u16string> split;
   std::u16string current;

@@ -54,6 +54,7 @@ struct Model {
   std::uint32_t lastError = 0;
 
   std::u16string commandLine = u"servicepack.exe";
+  std::optional<std::vector<std::u16string>> arguments;  // the split, instead of splitting
   std::map<std::u16string, std::u16string> environment;
 
   std::u16string tempPath = u"C:\\T\\";

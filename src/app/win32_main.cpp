@@ -5,6 +5,7 @@
 #include "platform/win32/win32_platform.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  sp::RestrictDllSearchToSystem32();
   sp::Win32Platform platform;
   sp::Process process(platform);
   const std::uint32_t exitCode =

@@ -18,8 +18,12 @@ MANIFEST = pathlib.Path(__file__).resolve().parents[2] / "resources" / "manifest
 
 LANGUAGES = [1028, 1029, 1031, 1033, 1034, 1036, 1038, 1040, 1041, 1042, 1045, 1046, 1049, 2052]
 MESSAGE_IDS = [300, 301, 302] + list(range(306, 316))
-SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "shell32.dll", "msi.dll", "msvcrt.dll",
-               "advapi32.dll"}
+# KnownDLLs only: Windows takes them from System32 whatever folder the program is
+# started from, before any code of the program runs. Every other DLL is loaded
+# at run time from System32 alone.
+IMPORTED_DLLS = {"kernel32.dll", "msvcrt.dll"}
+BOUND_IMPORT_DIRECTORY = 11
+DELAY_IMPORT_DIRECTORY = 13
 CONVERSION = re.compile(r"%[ds]")
 
 
@@ -30,11 +34,14 @@ class Executable(unittest.TestCase):
         cls.resources = cls.image.resources()
         cls.strings = cls.image.strings()
 
-    def test_is_a_32_bit_gui_program_that_imports_only_system_dlls(self):
+    def test_is_a_32_bit_gui_program_that_imports_only_kernel32_and_msvcrt(self):
         self.assertEqual(self.image.machine, 0x14C)
         self.assertEqual(self.image.subsystem, 2)
         imports = {name.lower() for name in self.image.imports()}
-        self.assertLessEqual(imports, SYSTEM_DLLS)
+        self.assertEqual(imports, IMPORTED_DLLS)
+        # Nor DLLs loaded by bare name on first call, nor bound to a particular build.
+        self.assertEqual(self.image.directories[DELAY_IMPORT_DIRECTORY], (0, 0))
+        self.assertEqual(self.image.directories[BOUND_IMPORT_DIRECTORY], (0, 0))
 
     def test_carries_exactly_its_resources(self):
         notes = sorted(pathlib.Path(NOTES_DIR).glob("*.txt")) if NOTES_DIR else []

@@ -5,6 +5,7 @@ import pathlib
 import re
 import sys
 import unittest
+import xml.etree.ElementTree as ElementTree
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "tools"))
 import peresources  # noqa: E402
@@ -25,6 +26,8 @@ IMPORTED_DLLS = {"kernel32.dll", "msvcrt.dll"}
 BOUND_IMPORT_DIRECTORY = 11
 DELAY_IMPORT_DIRECTORY = 13
 CONVERSION = re.compile(r"%[ds]")
+ASM_V1 = "{urn:schemas-microsoft-com:asm.v1}"
+ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
 
 
 class Executable(unittest.TestCase):
@@ -57,6 +60,20 @@ class Executable(unittest.TestCase):
         for note in notes:
             self.assertEqual(self.resources[("TXT", int(note.stem), 1033)], note.read_bytes())
         self.assertEqual(self.resources[(24, 1, 1033)], MANIFEST.read_bytes())
+
+    def test_manifest_declares_exactly_the_execution_level_as_invoker(self):
+        # Wine starts a program whose manifest is malformed or misnamed; Windows does not.
+        assembly = ElementTree.fromstring(self.resources[(24, 1, 1033)])
+        self.assertEqual(assembly.tag, ASM_V1 + "assembly")
+        self.assertEqual(assembly.attrib, {"manifestVersion": "1.0"})
+        self.assertEqual([element.tag for element in assembly.iter()], [
+            ASM_V1 + "assembly", ASM_V3 + "trustInfo", ASM_V3 + "security",
+            ASM_V3 + "requestedPrivileges", ASM_V3 + "requestedExecutionLevel"])
+        level = assembly.find(f"{ASM_V3}trustInfo/{ASM_V3}security/{ASM_V3}requestedPrivileges/"
+                              f"{ASM_V3}requestedExecutionLevel")
+        self.assertEqual(level.attrib, {"level": "asInvoker", "uiAccess": "false"})
+        for element in assembly.iter():
+            self.assertEqual((element.text or "").strip(), "", element.tag)
 
     def test_version_texts_are_english_only(self):
         self.assertEqual(self.strings[1033][700], UPGRADE)

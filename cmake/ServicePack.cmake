@@ -43,7 +43,7 @@ function(add_service_pack target)
     VERBATIM)
 
   add_executable(${target} WIN32 ${script})
-  target_link_libraries(${target} PRIVATE servicepack_win32 shell32 kernel32)
+  target_link_libraries(${target} PRIVATE servicepack_win32 kernel32)
   target_link_options(${target} PRIVATE -municode -mwindows)
   set_target_properties(${target} PROPERTIES
     OUTPUT_NAME ${ARG_OUTPUT_NAME}

@@ -6,6 +6,7 @@
 #include "platform/win32/win32_platform.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  sp::RestrictDllSearchToSystem32();
   sp::Win32Platform platform;
   sp::Process process(platform, sp::ModuleHandle(reinterpret_cast<std::uintptr_t>(instance)));
   return static_cast<int>(sp::ServicePackMain(process));

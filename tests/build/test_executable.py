@@ -5,6 +5,7 @@ import pathlib
 import re
 import sys
 import unittest
+import xml.etree.ElementTree as ElementTree
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "tools"))
 import peresources  # noqa: E402
@@ -18,9 +19,15 @@ MANIFEST = pathlib.Path(__file__).resolve().parents[2] / "resources" / "manifest
 
 LANGUAGES = [1028, 1029, 1031, 1033, 1034, 1036, 1038, 1040, 1041, 1042, 1045, 1046, 1049, 2052]
 MESSAGE_IDS = [300, 301, 302] + list(range(306, 316))
-SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "shell32.dll", "msi.dll", "msvcrt.dll",
-               "advapi32.dll"}
+# KnownDLLs only: Windows takes them from System32 whatever folder the program is
+# started from, before any code of the program runs. Every other DLL is loaded
+# at run time from System32 alone.
+IMPORTED_DLLS = {"kernel32.dll", "msvcrt.dll"}
+BOUND_IMPORT_DIRECTORY = 11
+DELAY_IMPORT_DIRECTORY = 13
 CONVERSION = re.compile(r"%[ds]")
+ASM_V1 = "{urn:schemas-microsoft-com:asm.v1}"
+ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
 
 
 class Executable(unittest.TestCase):
@@ -30,11 +37,14 @@ class Executable(unittest.TestCase):
         cls.resources = cls.image.resources()
         cls.strings = cls.image.strings()
 
-    def test_is_a_32_bit_gui_program_that_imports_only_system_dlls(self):
+    def test_is_a_32_bit_gui_program_that_imports_only_kernel32_and_msvcrt(self):
         self.assertEqual(self.image.machine, 0x14C)
         self.assertEqual(self.image.subsystem, 2)
         imports = {name.lower() for name in self.image.imports()}
-        self.assertLessEqual(imports, SYSTEM_DLLS)
+        self.assertEqual(imports, IMPORTED_DLLS)
+        # Nor DLLs loaded by bare name on first call, nor bound to a particular build.
+        self.assertEqual(self.image.directories[DELAY_IMPORT_DIRECTORY], (0, 0))
+        self.assertEqual(self.image.directories[BOUND_IMPORT_DIRECTORY], (0, 0))
 
     def test_carries_exactly_its_resources(self):
         notes = sorted(pathlib.Path(NOTES_DIR).glob("*.txt")) if NOTES_DIR else []
@@ -50,6 +60,20 @@ class Executable(unittest.TestCase):
         for note in notes:
             self.assertEqual(self.resources[("TXT", int(note.stem), 1033)], note.read_bytes())
         self.assertEqual(self.resources[(24, 1, 1033)], MANIFEST.read_bytes())
+
+    def test_manifest_declares_exactly_the_execution_level_as_invoker(self):
+        # Wine starts a program whose manifest is malformed or misnamed; Windows does not.
+        assembly = ElementTree.fromstring(self.resources[(24, 1, 1033)])
+        self.assertEqual(assembly.tag, ASM_V1 + "assembly")
+        self.assertEqual(assembly.attrib, {"manifestVersion": "1.0"})
+        self.assertEqual([element.tag for element in assembly.iter()], [
+            ASM_V1 + "assembly", ASM_V3 + "trustInfo", ASM_V3 + "security",
+            ASM_V3 + "requestedPrivileges", ASM_V3 + "requestedExecutionLevel"])
+        level = assembly.find(f"{ASM_V3}trustInfo/{ASM_V3}security/{ASM_V3}requestedPrivileges/"
+                              f"{ASM_V3}requestedExecutionLevel")
+        self.assertEqual(level.attrib, {"level": "asInvoker", "uiAccess": "false"})
+        for element in assembly.iter():
+            self.assertEqual((element.text or "").strip(), "", element.tag)
 
     def test_version_texts_are_english_only(self):
         self.assertEqual(self.strings[1033][700], UPGRADE)

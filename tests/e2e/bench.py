@@ -29,6 +29,7 @@ RELAY_FUNCTIONS = [
 ]
 
 BENCH_DIR = "C:\\bench"  # where the bench's own tools live inside each prefix
+DLL_OVERRIDES = "mscoree,mshtml="  # no .NET or Gecko installer prompts in a new prefix
 
 
 def wine_environment(prefix, extra=None):
@@ -37,7 +38,7 @@ def wine_environment(prefix, extra=None):
         "WINEPREFIX": str(prefix),
         "WINEARCH": "win32",
         "WINEDEBUG": "-all",
-        "WINEDLLOVERRIDES": "mscoree,mshtml=",
+        "WINEDLLOVERRIDES": DLL_OVERRIDES,
         "LC_ALL": "C.UTF-8",
     })
     env.pop("DISPLAY", None)
@@ -249,8 +250,10 @@ class Case:
         shutil.copyfile(source, target)
         return windows_path
 
-    def run(self, program, arguments="", env=None, cwd="C:\\", timeout=60, trace=True):
-        """Runs a program already on drive C with a raw argument text."""
+    def run(self, program, arguments="", env=None, cwd="C:\\", timeout=60, trace=True,
+            dll_overrides=None):
+        """Runs a program already on drive C with a raw argument text. `dll_overrides` adds
+        entries to WINEDLLOVERRIDES for the run, e.g. "msi=n,b"."""
         program = program if " " not in program else f'"{program}"'
         assignments = [f"{k}={v}" for k, v in (env or {}).items()]
         host_cwd = self.host(cwd)
@@ -260,6 +263,7 @@ class Case:
         wine_env = wine_environment(self.prefix, {
             "WINEDEBUG": "-all,+relay" if trace else "-all",
             "SPEXIT_COMMAND_LINE": f"{program} {arguments}" if arguments else program,
+            "WINEDLLOVERRIDES": ";".join(filter(None, [DLL_OVERRIDES, dll_overrides])),
         })
         # Output goes to files: Wine's background services inherit the handles and
         # outlive the run, so pipes would never reach their end.

@@ -9,6 +9,8 @@
 
 #include <memory>
 
+#include "platform/system_library.h"
+
 namespace sp {
 namespace {
 
@@ -42,33 +44,61 @@ class SrwLock final : public Lock {
   SRWLOCK lock_ = SRWLOCK_INIT;
 };
 
-// Windows Installer and the user interface are loaded on first use: extracting
-// the package and writing the patch list need neither, and loading them is most
-// of the start-up time of those runs.
+class Win32LibraryLoader final : public LibraryLoader {
+ public:
+  LibraryLoadResult LoadLibraryExW(const std::u16string& path, std::uint32_t flags) override {
+    const HMODULE module = ::LoadLibraryExW(W(path), nullptr, flags);
+    return LibraryLoadResult{LibraryHandle(reinterpret_cast<std::uintptr_t>(module)),
+                             module != nullptr ? 0 : ::GetLastError()};
+  }
+
+  std::u16string GetSystemDirectoryW() override {
+    const UINT needed = ::GetSystemDirectoryW(nullptr, 0);
+    if (needed == 0) {
+      return u"";
+    }
+    std::u16string path(needed, u'\0');
+    const UINT length = ::GetSystemDirectoryW(reinterpret_cast<wchar_t*>(path.data()), needed);
+    if (length == 0 || length >= needed) {
+      return u"";
+    }
+    path.resize(length);
+    return path;
+  }
+};
+
+// Windows Installer, the user interface and the shell are loaded from System32
+// alone, and on first use: extracting the package and writing the patch list
+// need neither msi.dll nor user32.dll, and loading them is most of the
+// start-up time of those runs.
+HMODULE SystemLibrary(const char16_t* name) {
+  Win32LibraryLoader loader;
+  return reinterpret_cast<HMODULE>(LoadSystemLibrary(loader, name));
+}
+
 template <typename Function>
-Function* Entry(const wchar_t* dll, const char* name) {
-  const HMODULE module = ::LoadLibraryW(dll);
+Function* Entry(HMODULE module, const char* name) {
   const FARPROC entry = module != nullptr ? ::GetProcAddress(module, name) : nullptr;
   return reinterpret_cast<Function*>(reinterpret_cast<void (*)()>(entry));
 }
 
 struct InstallerEntries {
+  HMODULE module = SystemLibrary(u"msi.dll");
   decltype(::MsiGetSummaryInformationW)* getSummaryInformation =
-      Entry<decltype(::MsiGetSummaryInformationW)>(L"msi.dll", "MsiGetSummaryInformationW");
+      Entry<decltype(::MsiGetSummaryInformationW)>(module, "MsiGetSummaryInformationW");
   decltype(::MsiSummaryInfoGetPropertyW)* summaryInfoGetProperty =
-      Entry<decltype(::MsiSummaryInfoGetPropertyW)>(L"msi.dll", "MsiSummaryInfoGetPropertyW");
+      Entry<decltype(::MsiSummaryInfoGetPropertyW)>(module, "MsiSummaryInfoGetPropertyW");
   decltype(::MsiCloseHandle)* closeHandle =
-      Entry<decltype(::MsiCloseHandle)>(L"msi.dll", "MsiCloseHandle");
+      Entry<decltype(::MsiCloseHandle)>(module, "MsiCloseHandle");
   decltype(::MsiQueryProductStateW)* queryProductState =
-      Entry<decltype(::MsiQueryProductStateW)>(L"msi.dll", "MsiQueryProductStateW");
+      Entry<decltype(::MsiQueryProductStateW)>(module, "MsiQueryProductStateW");
   decltype(::MsiGetProductInfoW)* getProductInfo =
-      Entry<decltype(::MsiGetProductInfoW)>(L"msi.dll", "MsiGetProductInfoW");
-  decltype(::MsiEnableLogW)* enableLog =
-      Entry<decltype(::MsiEnableLogW)>(L"msi.dll", "MsiEnableLogW");
+      Entry<decltype(::MsiGetProductInfoW)>(module, "MsiGetProductInfoW");
+  decltype(::MsiEnableLogW)* enableLog = Entry<decltype(::MsiEnableLogW)>(module, "MsiEnableLogW");
   decltype(::MsiConfigureProductExW)* configureProductEx =
-      Entry<decltype(::MsiConfigureProductExW)>(L"msi.dll", "MsiConfigureProductExW");
+      Entry<decltype(::MsiConfigureProductExW)>(module, "MsiConfigureProductExW");
   decltype(::MsiSetInternalUI)* setInternalUI =
-      Entry<decltype(::MsiSetInternalUI)>(L"msi.dll", "MsiSetInternalUI");
+      Entry<decltype(::MsiSetInternalUI)>(module, "MsiSetInternalUI");
 };
 
 const InstallerEntries& Installer() {
@@ -80,6 +110,19 @@ const InstallerEntries& Installer() {
 constexpr UINT kInstallServiceFailure = ERROR_INSTALL_SERVICE_FAILURE;
 
 }  // namespace
+
+void RestrictDllSearchToSystem32() {
+  // Looked up rather than imported: Windows without update KB2533623 lacks the
+  // function, and the program must still start there.
+  using SetDefaultDllDirectories = BOOL(WINAPI*)(DWORD);
+  const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
+  const FARPROC entry =
+      kernel32 != nullptr ? ::GetProcAddress(kernel32, "SetDefaultDllDirectories") : nullptr;
+  if (entry != nullptr) {
+    reinterpret_cast<SetDefaultDllDirectories>(reinterpret_cast<void (*)()>(entry))(
+        win::kLoadLibrarySearchSystem32);
+  }
+}
 
 ResourceHandle Win32Platform::FindResourceW(ModuleHandle module, const std::u16string& name,
                                             const std::u16string& type) {
@@ -128,7 +171,8 @@ void Win32Platform::SetLastError(std::uint32_t code) {
 
 int Win32Platform::MessageBoxW(const std::u16string& text, const std::u16string& caption,
                                std::uint32_t style) {
-  static const auto messageBox = Entry<decltype(::MessageBoxW)>(L"user32.dll", "MessageBoxW");
+  static const auto messageBox =
+      Entry<decltype(::MessageBoxW)>(SystemLibrary(u"user32.dll"), "MessageBoxW");
   return messageBox != nullptr ? messageBox(nullptr, W(text), W(caption), style) : 0;
 }
 
@@ -138,8 +182,13 @@ std::u16string Win32Platform::GetCommandLineW() {
 
 std::optional<std::vector<std::u16string>> Win32Platform::CommandLineToArgvW(
     const std::u16string& commandLine) {
+  static const auto split =
+      Entry<decltype(::CommandLineToArgvW)>(SystemLibrary(u"shell32.dll"), "CommandLineToArgvW");
+  if (split == nullptr) {
+    return std::nullopt;
+  }
   int count = 0;
-  const std::unique_ptr<LPWSTR, ArgvDeleter> argv(::CommandLineToArgvW(W(commandLine), &count));
+  const std::unique_ptr<LPWSTR, ArgvDeleter> argv(split(W(commandLine), &count));
   if (!argv) {
     return std::nullopt;
   }

@@ -6,6 +6,12 @@
 
 namespace sp {
 
+// Makes System32 the only folder this process loads DLLs from by name, where
+// Windows can (SetDefaultDllDirectories): the DLLs that Windows' own DLLs load
+// are then never taken from the program's folder. The entry point calls it
+// before anything else.
+void RestrictDllSearchToSystem32();
+
 class Win32Platform final : public Platform {
  public:
   ResourceHandle FindResourceW(ModuleHandle module, const std::u16string& name,

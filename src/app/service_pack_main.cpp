@@ -11,7 +11,8 @@ namespace {
 // "/e": the package at the given path, or at a new temporary name. Shows nothing.
 Status RunExtractMode(Process& process) {
   return ExtractPatchPackage(process.os, process.module, process.temporaryNames,
-                             process.options.extractionPath, kPackageResource);
+                             process.options.extractionPath, kPackageResource)
+      .status();
 }
 
 // "/i": the target product codes in one box, also in quiet mode. The box shows
@@ -19,7 +20,8 @@ Status RunExtractMode(Process& process) {
 Status RunListMode(Process& process) {
   std::u16string packagePath;
   const Status extracted = ExtractPatchPackage(process.os, process.module, process.temporaryNames,
-                                               packagePath, kPackageResource);
+                                               packagePath, kPackageResource)
+                               .status();
   std::u16string codes;
   const Status read = ReadTargetProductCodes(process.os, packagePath, codes);
   process.os.MessageBoxW(codes, u"List of Products", win::kMbTopmostSetForeground);

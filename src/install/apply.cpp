@@ -4,9 +4,11 @@
 
 #include "install/command_lines.h"
 #include "install/logs.h"
+#include "install/package_path.h"
 #include "install/version_gate.h"
 #include "messages/catalogue.h"
 #include "payload/extract.h"
+#include "payload/held_package.h"
 #include "products/discovery.h"
 #include "products/package_version.h"
 
@@ -35,6 +37,10 @@ class ExitCode {
   void Patched(std::uint32_t result) {
     restartInitiated_ = restartInitiated_ || result == win::kErrorSuccessRebootInitiated;
     restartRequired_ = restartRequired_ || result == win::kErrorSuccessRebootRequired;
+  }
+  // When the version gate stops the run: the first failure, else 1603.
+  std::uint32_t StoppedValue() const {
+    return firstFailure_ != 0 ? firstFailure_ : win::kErrorInstallFailure;
   }
   std::uint32_t Value() const {
     if (firstFailure_ != 0) {
@@ -89,6 +95,12 @@ void ApplyPatch(const MessageContext& messages, ProductRecord& record, const std
   ShowMessage(messages, MessageId::kInstallSucceeded, record.productName);
 }
 
+// A run that ends before the products are handled: message 300 with the code.
+InstallOutcome Stop(const MessageContext& messages, Status failure) {
+  ShowFailure(messages, failure);
+  return InstallOutcome{false, failure.code()};
+}
+
 void EnableLog(Platform& os, const std::u16string& logDirectory,
                const std::u16string& productName) {
   if (const auto path = LogFilePath(logDirectory, productName)) {
@@ -111,17 +123,24 @@ InstallOutcome ApplyPatchToProducts(const MessageContext& messages, TemporaryNam
   // Once written, the package stays on disk whenever the run stops early, for
   // the administrator to look at; only a completed run removes it.
   std::u16string patchSourcePath;
-  if (const Status extracted =
-          ExtractPatchPackage(os, messages.module, names, patchSourcePath, kPackageResource);
-      !extracted.ok()) {
-    ShowFailure(messages, extracted);
-    return InstallOutcome{false, extracted.code()};
+  const auto extracted =
+      ExtractPatchPackage(os, messages.module, names, patchSourcePath, kPackageResource);
+  if (!extracted.ok()) {
+    return Stop(messages, extracted.status());
+  }
+  // From here until the last reconfiguration nobody can change the package.
+  auto package = HeldPackage::Hold(os, patchSourcePath, *extracted);
+  if (!package.ok()) {
+    return Stop(messages, package.status());
+  }
+  const auto installerPath = InstallerPackagePath(os, patchSourcePath);
+  if (!installerPath.ok()) {
+    return Stop(messages, installerPath.status());
   }
   if (const Status discovered =
-          DiscoverTargetProducts(os, messages.module, patchSourcePath, products);
+          DiscoverTargetProducts(os, messages.module, *installerPath, products);
       !discovered.ok()) {
-    ShowFailure(messages, discovered);
-    return InstallOutcome{false, discovered.code()};
+    return Stop(messages, discovered);
   }
   if (products.empty()) {
     ShowMessage(messages, MessageId::kNoTargetProduct);
@@ -146,18 +165,18 @@ InstallOutcome ApplyPatchToProducts(const MessageContext& messages, TemporaryNam
         ShowMessage(messages, MessageId::kUnsupportedVersion, currentProductName);
         break;
       case VersionGate::kQualifies:
-        ApplyPatch(messages, record, patchSourcePath, exitCode);
+        ApplyPatch(messages, record, *installerPath, exitCode);
         break;
       case VersionGate::kStopRun:
         ShowMessage(messages, MessageId::kUpToDate, currentProductName);
-        return InstallOutcome{false, win::kErrorInstallFailure};
+        return InstallOutcome{false, exitCode.StoppedValue()};
     }
   }
   if (upToDate == products.size()) {
     os.SetThreadLocale(win::kLocaleUserDefault);
     ShowMessage(messages, MessageId::kUpToDate, currentProductName);
   }
-  os.DeleteFileW(patchSourcePath);  // the run is complete: the package has served
+  package->Delete();  // the run is complete: the package has served
   return InstallOutcome{true, exitCode.Value()};
 }
 

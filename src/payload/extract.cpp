@@ -12,7 +12,8 @@ constexpr std::uint32_t kTempPathCapacity = 1024;
 constexpr int kCreateAttempts = 16;
 
 // The package in a new file of its own, opened for writing alone, nobody else
-// sharing it; a file that cannot be written whole is removed again.
+// sharing it; a file that cannot be written whole, flushed and closed is removed
+// again.
 Status ExtractToTemporaryName(Platform& os, TemporaryNameGenerator& names,
                               std::u16string& packagePath, const std::u16string& directory,
                               std::span<const std::byte> bytes) {
@@ -20,13 +21,20 @@ Status ExtractToTemporaryName(Platform& os, TemporaryNameGenerator& names,
     OwnedFile file(os, os.CreateFileW(packagePath, win::kGenericWrite, 0, win::kCreateNew,
                                       win::kFileAttributeNormal));
     if (file) {
-      const WriteResult written = os.WriteFile(file.get(), bytes);
-      if (written.ok && written.written == bytes.size()) {
-        return Status();
+      Status failure;
+      if (const WriteResult written = os.WriteFile(file.get(), bytes); !written.ok) {
+        failure = LastErrorStatus(os);
+      } else if (written.written != bytes.size()) {
+        failure = Status::Failure(win::kErrorSuccess);
+      } else if (!os.FlushFileBuffers(file.get())) {
+        failure = LastErrorStatus(os);
       }
-      const Status failure = written.ok ? Status::Failure(win::kErrorSuccess) : LastErrorStatus(os);
-      file.Close();
-      os.DeleteFileW(packagePath);
+      if (!file.Close() && failure.ok()) {
+        failure = LastErrorStatus(os);
+      }
+      if (!failure.ok()) {
+        os.DeleteFileW(packagePath);
+      }
       return failure;
     }
     const std::uint32_t error = os.GetLastError();
@@ -55,8 +63,10 @@ Status ExtractToCallersPath(Platform& os, const std::u16string& packagePath,
 
 }  // namespace
 
-Status ExtractPatchPackage(Platform& os, ModuleHandle module, TemporaryNameGenerator& names,
-                           std::u16string& packagePath, const std::u16string& resourceName) {
+Expected<std::span<const std::byte>> ExtractPatchPackage(Platform& os, ModuleHandle module,
+                                                         TemporaryNameGenerator& names,
+                                                         std::u16string& packagePath,
+                                                         const std::u16string& resourceName) {
   const bool temporary = packagePath.empty();
   std::u16string directory;
   if (temporary) {
@@ -79,8 +89,13 @@ Status ExtractPatchPackage(Platform& os, ModuleHandle module, TemporaryNameGener
   if (package.state != RawResource::State::kFound) {
     return package.failure;
   }
-  return temporary ? ExtractToTemporaryName(os, names, packagePath, directory, package.bytes)
-                   : ExtractToCallersPath(os, packagePath, package.bytes);
+  const Status written =
+      temporary ? ExtractToTemporaryName(os, names, packagePath, directory, package.bytes)
+                : ExtractToCallersPath(os, packagePath, package.bytes);
+  if (!written.ok()) {
+    return written;
+  }
+  return package.bytes;
 }
 
 }  // namespace sp

@@ -34,12 +34,15 @@ Status WritePatchList(const MessageContext& messages, std::u16string& patchListP
     ShowMessage(messages, MessageId::kPatchListRequired);
     return failure;
   }
-  std::uint32_t end = os.SetFilePointer(file.get(), 0, win::kFileEnd);
-  if (end == kInvalidSetFilePointer) {
+  // 64-bit offsets: a list may grow past 4 GiB, and a failed record must be cut
+  // back exactly wherever it began.
+  const std::optional<std::uint64_t> atEnd = os.SetFilePointerEx(file.get(), 0, win::kFileEnd);
+  if (!atEnd) {
     const Status failure = LastErrorStatus(os);
     ShowFailure(messages, failure);
     return failure;
   }
+  std::uint64_t end = *atEnd;
 
   for (std::uint32_t id = kFirstNote;; ++id) {
     const RawResource note = FindRawResource(os, messages.module, NoteName(id), u"TXT");
@@ -61,13 +64,14 @@ Status WritePatchList(const MessageContext& messages, std::u16string& patchListP
         const Status failure =
             written.ok ? Status::Failure(win::kErrorSuccess) : LastErrorStatus(os);
         // Cut the file back to where this record began: no partial record stays.
-        os.SetFilePointer(file.get(), static_cast<std::int32_t>(end), win::kFileBegin);
-        os.SetEndOfFile(file.get());
+        if (os.SetFilePointerEx(file.get(), static_cast<std::int64_t>(end), win::kFileBegin)) {
+          os.SetEndOfFile(file.get());
+        }
         ShowFailure(messages, failure);
         return failure;
       }
     }
-    end += static_cast<std::uint32_t>(kSeparator.size() + note.bytes.size() + kLineEnd.size());
+    end += kSeparator.size() + note.bytes.size() + kLineEnd.size();
   }
 }
 

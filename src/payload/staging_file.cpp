@@ -45,10 +45,19 @@ Status StagingFile::Write(std::span<const std::byte> bytes) {
 }
 
 Status StagingFile::Keep() {
-  os_->FlushFileBuffers(file_.get());
-  file_.Close();
-  if (!os_->MoveFileReplaceW(path_, target_)) {
-    const Status failure = LastErrorStatus(*os_);
+  // Bytes are on disk only once flushed and closed; a failure of either is a
+  // failed write, and the target stays as it was.
+  Status failure;
+  if (!os_->FlushFileBuffers(file_.get())) {
+    failure = LastErrorStatus(*os_);
+  }
+  if (!file_.Close() && failure.ok()) {
+    failure = LastErrorStatus(*os_);
+  }
+  if (failure.ok() && !os_->MoveFileReplaceW(path_, target_)) {
+    failure = LastErrorStatus(*os_);
+  }
+  if (!failure.ok()) {
     Discard();
     return failure;
   }

@@ -27,14 +27,19 @@ class Owned {
   Handle get() const { return handle_; }
   explicit operator bool() const { return handle_ != Invalid; }
 
-  // Closes now, for callers that must see the handle gone before going on.
-  void Close() {
-    if (handle_ != Invalid) {
-      (os_->*CloseFn)(std::exchange(handle_, Invalid));
+  // Closes now, for callers that must see the handle gone before going on, and
+  // says whether the platform closed it cleanly (true when nothing was open).
+  bool Close() {
+    if (handle_ == Invalid) {
+      return true;
     }
+    return Succeeded((os_->*CloseFn)(std::exchange(handle_, Invalid)));
   }
 
  private:
+  static bool Succeeded(bool closed) { return closed; }
+  static bool Succeeded(std::uint32_t status) { return status == 0; }
+
   Platform* os_;
   Handle handle_;
 };

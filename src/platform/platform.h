@@ -30,7 +30,6 @@ enum class MsiHandle : std::uint32_t {};
 inline constexpr FileHandle kInvalidFile = FileHandle(~std::uintptr_t{0});
 inline constexpr FindHandle kInvalidFind = FindHandle(~std::uintptr_t{0});
 inline constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
-inline constexpr std::uint32_t kInvalidSetFilePointer = 0xFFFFFFFFu;
 
 // Windows values the logic passes or tests.
 namespace win {
@@ -60,6 +59,14 @@ inline constexpr std::uint32_t kCreateAlways = 2;
 inline constexpr std::uint32_t kOpenAlways = 4;
 inline constexpr std::uint32_t kFileAttributeNormal = 0x80;
 inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
+inline constexpr std::uint32_t kFileAttributeReparsePoint = 0x400;
+inline constexpr std::uint32_t kOpenExisting = 3;
+inline constexpr std::uint32_t kFileShareWrite = 2;
+inline constexpr std::uint32_t kFileShareDelete = 4;
+inline constexpr std::uint32_t kFileFlagBackupSemantics = 0x02000000;
+inline constexpr std::uint32_t kFileFlagOpenReparsePoint = 0x00200000;
+inline constexpr std::uint32_t kErrorPathNotFound = 3;
+inline constexpr std::uint32_t kErrorInvalidName = 123;
 inline constexpr std::uint32_t kFileBegin = 0;
 inline constexpr std::uint32_t kFileEnd = 2;
 }  // namespace win
@@ -77,6 +84,17 @@ struct FullPathResult {
 struct WriteResult {
   bool ok = false;
   std::uint32_t written = 0;  // bytes the platform reports as written
+};
+
+struct ReadResult {
+  bool ok = false;
+  std::uint32_t read = 0;  // bytes the platform reports as read; 0 at the end of the file
+};
+
+// What GetFileInformationByHandle reports that the program looks at.
+struct FileInformation {
+  std::uint32_t attributes = 0;
+  std::uint32_t links = 0;
 };
 
 struct SummaryOpenResult {
@@ -134,6 +152,8 @@ class Platform {
   virtual TempPathResult GetTempPathW(std::uint32_t bufferLength) = 0;
   virtual FullPathResult GetFullPathNameW(const std::u16string& path,
                                           std::uint32_t bufferLength) = 0;
+  // The short form of an existing path, or none when the call fails.
+  virtual std::optional<std::u16string> GetShortPathNameW(const std::u16string& path) = 0;
   virtual std::uint32_t GetFileAttributesW(const std::u16string& path) = 0;
   virtual bool CreateDirectoryW(const std::u16string& path) = 0;
   // Returns kInvalidFind when nothing matches; otherwise the first entry's attributes.
@@ -145,12 +165,16 @@ class Platform {
   virtual FileHandle CreateFileW(const std::u16string& path, std::uint32_t access,
                                  std::uint32_t share, std::uint32_t disposition,
                                  std::uint32_t attributes) = 0;
-  // Returns the new position, or kInvalidSetFilePointer (with the last error set).
-  virtual std::uint32_t SetFilePointer(FileHandle file, std::int32_t distance,
-                                       std::uint32_t method) = 0;
+  // SetFilePointerEx: the new position, or none (with the last error set).
+  virtual std::optional<std::uint64_t> SetFilePointerEx(FileHandle file, std::int64_t distance,
+                                                        std::uint32_t method) = 0;
+  virtual ReadResult ReadFile(FileHandle file, std::span<std::byte> buffer) = 0;
   virtual WriteResult WriteFile(FileHandle file, std::span<const std::byte> bytes) = 0;
   virtual bool SetEndOfFile(FileHandle file) = 0;
   virtual bool FlushFileBuffers(FileHandle file) = 0;
+  virtual std::optional<FileInformation> GetFileInformationByHandle(FileHandle file) = 0;
+  // The path the handle's file has on its volume (FILE_NAME_NORMALIZED), or none.
+  virtual std::optional<std::u16string> GetFinalPathNameByHandleW(FileHandle file) = 0;
   virtual bool CloseHandle(FileHandle file) = 0;
 
   // Windows Installer.

@@ -467,6 +467,16 @@ FullPathResult RecordingPlatform::GetFullPathNameW(const std::u16string& path,
   return FullPathResult{static_cast<std::uint32_t>(full.size()), full};
 }
 
+std::optional<std::u16string> RecordingPlatform::GetShortPathNameW(const std::u16string& path) {
+  Record("GetShortPathNameW", {S(path)});
+  if (model.files.count(path) == 0) {
+    model.lastError = win::kErrorFileNotFound;
+    return std::nullopt;
+  }
+  const auto it = model.shortNames.find(path);
+  return it == model.shortNames.end() ? path : it->second;
+}
+
 std::uint32_t RecordingPlatform::GetFileAttributesW(const std::u16string& path) {
   Record("GetFileAttributesW", {S(path)});
   if (const auto refused = faults.attributeErrors.find(path);
@@ -490,7 +500,9 @@ std::uint32_t RecordingPlatform::GetFileAttributesW(const std::u16string& path) 
     model.lastError = win::kErrorFileNotFound;
     return kInvalidFileAttributes;
   }
-  return it->second.directory ? win::kFileAttributeDirectory : win::kFileAttributeNormal;
+  std::uint32_t attributes =
+      it->second.directory ? win::kFileAttributeDirectory : win::kFileAttributeNormal;
+  return it->second.reparsePoint ? attributes | win::kFileAttributeReparsePoint : attributes;
 }
 
 bool RecordingPlatform::CreateDirectoryW(const std::u16string& path) {
@@ -571,6 +583,10 @@ FileHandle RecordingPlatform::CreateFileW(const std::u16string& path, std::uint3
     return kInvalidFile;
   }
   const bool existed = it != model.files.end();
+  if (disposition == win::kOpenExisting && !existed) {
+    model.lastError = win::kErrorFileNotFound;
+    return kInvalidFile;
+  }
   if (disposition == win::kCreateNew && existed) {
     model.lastError = win::kErrorFileExists;
     return kInvalidFile;
@@ -584,18 +600,46 @@ FileHandle RecordingPlatform::CreateFileW(const std::u16string& path, std::uint3
   return FileHandle(nextHandle_++);
 }
 
-std::uint32_t RecordingPlatform::SetFilePointer(FileHandle file, std::int32_t distance,
-                                                std::uint32_t method) {
-  Record("SetFilePointer", {FileRole(file), N(distance), N(method)});
+std::optional<std::uint64_t> RecordingPlatform::SetFilePointerEx(FileHandle file,
+                                                                 std::int64_t distance,
+                                                                 std::uint32_t method) {
+  Record("SetFilePointerEx", {FileRole(file), N(distance), N(method)});
   const auto it = openFiles_.find(static_cast<std::uintptr_t>(file));
   if (it == openFiles_.end()) {
     model.lastError = kErrorInvalidHandle;
-    return kInvalidSetFilePointer;
+    return std::nullopt;
   }
-  const auto size = static_cast<std::int64_t>(model.files[it->second.path].data.size());
+  const FakeFile& stored = model.files[it->second.path];
+  const std::int64_t size = static_cast<std::int64_t>(stored.hole + stored.data.size());
   const std::int64_t base = method == win::kFileEnd ? size : 0;
-  it->second.position = static_cast<std::uint32_t>(base + distance);
+  if (base + distance < 0) {
+    model.lastError = 131;  // ERROR_NEGATIVE_SEEK
+    return std::nullopt;
+  }
+  it->second.position = static_cast<std::uint64_t>(base + distance);
   return it->second.position;
+}
+
+ReadResult RecordingPlatform::ReadFile(FileHandle file, std::span<std::byte> buffer) {
+  Record("ReadFile", {FileRole(file), N(static_cast<std::int64_t>(buffer.size()))});
+  const auto it = openFiles_.find(static_cast<std::uintptr_t>(file));
+  if (it == openFiles_.end()) {
+    model.lastError = kErrorInvalidHandle;
+    return ReadResult{false, 0};
+  }
+  OpenFile& open = it->second;
+  if (const auto refused = faults.readErrors.find(open.path); refused != faults.readErrors.end()) {
+    model.lastError = refused->second;
+    return ReadResult{false, 0};
+  }
+  const FakeFile& stored = model.files[open.path];
+  std::uint32_t read = 0;
+  for (; read < buffer.size() && open.position < stored.hole + stored.data.size(); ++read) {
+    buffer[read] =
+        open.position < stored.hole ? std::byte{0} : stored.data[open.position - stored.hole];
+    ++open.position;
+  }
+  return ReadResult{true, read};
 }
 
 WriteResult RecordingPlatform::WriteFile(FileHandle file, std::span<const std::byte> bytes) {
@@ -618,12 +662,13 @@ WriteResult RecordingPlatform::WriteFile(FileHandle file, std::span<const std::b
     ok = true;
   }
   faults.diskSpace -= accepted;
-  auto& data = model.files[open.path].data;
-  if (data.size() < open.position + accepted) {
-    data.resize(open.position + accepted);
+  FakeFile& stored = model.files[open.path];
+  const std::uint64_t at = open.position - stored.hole;  // writes land behind any hole
+  if (stored.data.size() < at + accepted) {
+    stored.data.resize(at + accepted);
   }
-  std::copy_n(bytes.begin(), accepted, data.begin() + open.position);
-  open.position += static_cast<std::uint32_t>(accepted);
+  std::copy_n(bytes.begin(), accepted, stored.data.begin() + static_cast<std::ptrdiff_t>(at));
+  open.position += accepted;
   if (!ok) {
     model.lastError = kErrorDiskFull;
   }
@@ -637,18 +682,60 @@ bool RecordingPlatform::SetEndOfFile(FileHandle file) {
     model.lastError = win::kErrorAccessDenied;
     return false;
   }
-  model.files[it->second.path].data.resize(it->second.position);
+  FakeFile& stored = model.files[it->second.path];
+  if (it->second.position < stored.hole) {
+    stored.hole = it->second.position;
+    stored.data.clear();
+  } else {
+    stored.data.resize(it->second.position - stored.hole);
+  }
   return true;
 }
 
 bool RecordingPlatform::FlushFileBuffers(FileHandle file) {
   Record("FlushFileBuffers", {FileRole(file)});
-  return openFiles_.count(static_cast<std::uintptr_t>(file)) != 0;
+  if (openFiles_.count(static_cast<std::uintptr_t>(file)) == 0 || faults.flushError) {
+    model.lastError = faults.flushError.value_or(kErrorInvalidHandle);
+    return false;
+  }
+  return true;
+}
+
+std::optional<FileInformation> RecordingPlatform::GetFileInformationByHandle(FileHandle file) {
+  Record("GetFileInformationByHandle", {FileRole(file)});
+  const auto it = openFiles_.find(static_cast<std::uintptr_t>(file));
+  if (it == openFiles_.end()) {
+    model.lastError = kErrorInvalidHandle;
+    return std::nullopt;
+  }
+  const FakeFile& stored = model.files[it->second.path];
+  std::uint32_t attributes =
+      stored.directory ? win::kFileAttributeDirectory : win::kFileAttributeNormal;
+  if (stored.reparsePoint) {
+    attributes |= win::kFileAttributeReparsePoint;
+  }
+  return FileInformation{attributes, stored.links};
+}
+
+std::optional<std::u16string> RecordingPlatform::GetFinalPathNameByHandleW(FileHandle file) {
+  Record("GetFinalPathNameByHandleW", {FileRole(file)});
+  const auto it = openFiles_.find(static_cast<std::uintptr_t>(file));
+  if (it == openFiles_.end()) {
+    model.lastError = kErrorInvalidHandle;
+    return std::nullopt;
+  }
+  const FakeFile& stored = model.files[it->second.path];
+  return u"\\\\?\\" + stored.leadsTo.value_or(it->second.path);
 }
 
 bool RecordingPlatform::CloseHandle(FileHandle file) {
   Record("CloseHandle", {FileRole(file)});
-  return openFiles_.erase(static_cast<std::uintptr_t>(file)) == 1 && !faults.closeFails;
+  const bool open = openFiles_.erase(static_cast<std::uintptr_t>(file)) == 1;
+  if (!open || faults.closeError) {
+    model.lastError = faults.closeError.value_or(kErrorInvalidHandle);
+    return false;
+  }
+  return true;
 }
 
 // ---- Windows Installer ----

@@ -32,8 +32,17 @@ struct FakeResource {
 };
 
 struct FakeFile {
+  FakeFile(bool isDirectory = false, std::vector<std::byte> bytes = {})  // NOLINT: {dir, bytes}
+      : directory(isDirectory), data(std::move(bytes)) {}
+
   bool directory = false;
-  std::vector<std::byte> data;
+  std::vector<std::byte> data;  // the bytes after the hole
+  // A file's first bytes may be a hole of zeros that is not stored, so that a
+  // test can have a file of many GiB.
+  std::uint64_t hole = 0;
+  std::uint32_t links = 1;
+  bool reparsePoint = false;
+  std::optional<std::u16string> leadsTo;  // the final path of a link placed here
   bool operator==(const FakeFile&) const = default;
 };
 
@@ -60,6 +69,9 @@ struct Model {
   std::u16string tempPath = u"C:\\T\\";
   std::u16string currentDirectory = u"C:\\W";
   std::map<std::u16string, FakeFile> files = {{u"C:\\T", FakeFile{true, {}}}};  // full path
+  // Short forms of paths; a path without one is its own short form, as where
+  // short names are turned off.
+  std::map<std::u16string, std::u16string> shortNames;
 
   std::u16string summaryText;  // property 7 of every package that opens
   std::map<std::u16string, FakeProduct> products;
@@ -84,9 +96,12 @@ struct Faults {
   std::map<std::pair<std::u16string, int>, std::uint32_t> failingWrites;
   std::map<std::pair<std::u16string, int>, std::uint32_t> partialWrites;
   bool setEndOfFileFails = false;
-  bool closeFails = false;  // CloseHandle reports failure (the handle is closed all the same)
-  std::deque<std::uint32_t> summaryStatuses;       // forced statuses of the property reads
-  std::optional<std::uint32_t> summaryOpenStatus;  // forced status of the open
+  std::optional<std::uint32_t> flushError;  // FlushFileBuffers fails with it
+  std::optional<std::uint32_t>
+      closeError;  // CloseHandle fails with it (the handle goes all the same)
+  std::map<std::u16string, std::uint32_t> readErrors;  // ReadFile of a file fails
+  std::deque<std::uint32_t> summaryStatuses;           // forced statuses of the property reads
+  std::optional<std::uint32_t> summaryOpenStatus;      // forced status of the open
 };
 
 // One platform call: the function and its arguments as text.
@@ -162,6 +177,7 @@ class RecordingPlatform : public Platform {
   std::unique_ptr<Lock> CreateLock() override;
   TempPathResult GetTempPathW(std::uint32_t bufferLength) override;
   FullPathResult GetFullPathNameW(const std::u16string& path, std::uint32_t bufferLength) override;
+  std::optional<std::u16string> GetShortPathNameW(const std::u16string& path) override;
   std::uint32_t GetFileAttributesW(const std::u16string& path) override;
   bool CreateDirectoryW(const std::u16string& path) override;
   FindHandle FindFirstFileW(const std::u16string& path, std::uint32_t& attributes) override;
@@ -170,11 +186,14 @@ class RecordingPlatform : public Platform {
   bool MoveFileReplaceW(const std::u16string& from, const std::u16string& to) override;
   FileHandle CreateFileW(const std::u16string& path, std::uint32_t access, std::uint32_t share,
                          std::uint32_t disposition, std::uint32_t attributes) override;
-  std::uint32_t SetFilePointer(FileHandle file, std::int32_t distance,
-                               std::uint32_t method) override;
+  std::optional<std::uint64_t> SetFilePointerEx(FileHandle file, std::int64_t distance,
+                                                std::uint32_t method) override;
+  ReadResult ReadFile(FileHandle file, std::span<std::byte> buffer) override;
   WriteResult WriteFile(FileHandle file, std::span<const std::byte> bytes) override;
   bool SetEndOfFile(FileHandle file) override;
   bool FlushFileBuffers(FileHandle file) override;
+  std::optional<FileInformation> GetFileInformationByHandle(FileHandle file) override;
+  std::optional<std::u16string> GetFinalPathNameByHandleW(FileHandle file) override;
   bool CloseHandle(FileHandle file) override;
   SummaryOpenResult MsiGetSummaryInformationW(const std::u16string& packagePath,
                                               std::uint32_t updateCount) override;
@@ -195,7 +214,7 @@ class RecordingPlatform : public Platform {
  private:
   struct OpenFile {
     std::u16string path;
-    std::uint32_t position = 0;
+    std::uint64_t position = 0;
     int writes = 0;
   };
   struct Found {

@@ -16,7 +16,8 @@ class ExtractTest : public testing::Test {
  protected:
   Status Extract(std::u16string& path) {
     return ExtractPatchPackage(m.os, m.os.model.module, m.process.temporaryNames, path,
-                               u"IDR_MSP_TB");
+                               u"IDR_MSP_TB")
+        .status();
   }
 
   Machine m;

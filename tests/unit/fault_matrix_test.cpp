@@ -159,12 +159,19 @@ INSTANTIATE_TEST_SUITE_P(
                           {{u"C:\\out\\sp.msp", "previous"}},
                           {},
                           5},
+                    // A write is on disk only once flushed and closed.
+                    Fault{"flush fails",
+                          "/e C:\\out\\sp.msp",
+                          [](auto& os) { os.faults.flushError = 1117; },  // ERROR_IO_DEVICE
+                          {{u"C:\\out\\sp.msp", "previous"}},
+                          {},
+                          1117},
                     Fault{"close reports a failure",
                           "/e C:\\out\\sp.msp",
-                          [](auto& os) { os.faults.closeFails = true; },
-                          {{u"C:\\out\\sp.msp", kPackage}},
+                          [](auto& os) { os.faults.closeError = 112; },
+                          {{u"C:\\out\\sp.msp", "previous"}},
                           {},
-                          0}),
+                          112}),
     test::DescriptionName());
 
 INSTANTIATE_TEST_SUITE_P(

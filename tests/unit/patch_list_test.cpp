@@ -40,10 +40,10 @@ TEST_F(PatchListTest, AppendsOneRecordPerNoteBehindWhatIsThere) {
   EXPECT_TRUE(m.os.log.Boxes().empty());
   const std::string list = "file C:\\list.txt";
   EXPECT_EQ(
-      m.os.log.Of({"CreateFileW", "SetFilePointer", "FindResourceW", "WriteFile", "CloseHandle"}),
+      m.os.log.Of({"CreateFileW", "SetFilePointerEx", "FindResourceW", "WriteFile", "CloseHandle"}),
       (std::vector<test::Call>{
           {"CreateFileW", {"C:\\list.txt", "0xc0000000", "1", "4", "0x80"}},
-          {"SetFilePointer", {list, "0", "2"}},
+          {"SetFilePointerEx", {list, "0", "2"}},
           {"FindResourceW", {"module", "#206", "TXT"}},
           {"WriteFile", {list, "7"}},
           {"WriteFile", {list, std::to_string(sizeof test::kNote206 - 1)}},
@@ -139,14 +139,16 @@ struct WriteFault {
   int failingCall;  // which write into the list fails
   bool partial;     // the call reports success but writes less
   std::uint32_t error;
+  std::uint64_t size = 0;  // bytes the list holds before "before\r\n"
 };
 
 class WriteFaultTest : public PatchListTest, public testing::WithParamInterface<WriteFault> {};
 
 TEST_P(WriteFaultTest, CutsThePartialRecordAwayAndStops) {
   m.os.model.AddResource(u"TXT", u"#207", kNote207);
-  m.os.model.files[u"C:\\list.txt"] = {false, test::Bytes("before\r\n")};
   const WriteFault& fault = GetParam();
+  m.os.model.files[u"C:\\list.txt"] = {false, test::Bytes("before\r\n")};
+  m.os.model.files[u"C:\\list.txt"].hole = fault.size;
   if (fault.partial) {
     m.os.faults.partialWrites[{u"C:\\list.txt", fault.failingCall}] = 1;
   } else {
@@ -158,19 +160,24 @@ TEST_P(WriteFaultTest, CutsThePartialRecordAwayAndStops) {
   // Records complete before the fault stay; nothing of the failed one does.
   const std::string kept = fault.failingCall > 3 ? kRecord206 : "";
   EXPECT_EQ(m.os.model.FileText(u"C:\\list.txt"), "before\r\n" + kept);
+  EXPECT_EQ(m.os.model.files[u"C:\\list.txt"].hole, fault.size);
   ASSERT_EQ(m.os.log.Boxes().size(), 1u);
   EXPECT_EQ(m.os.log.Boxes()[0].text, "Failed.\n\n Error Code: " + std::to_string(fault.error));
   EXPECT_EQ(m.os.log.Count("WriteFile"), static_cast<std::size_t>(fault.failingCall));
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, WriteFaultTest,
-                         testing::Values(WriteFault{"separator", 1, false, 112},
-                                         WriteFault{"note", 2, false, 112},
-                                         WriteFault{"line end", 3, false, 33},
-                                         WriteFault{"second note", 5, false, 112},
-                                         WriteFault{"second line end short", 6, true, 1603},
-                                         WriteFault{"note short", 2, true, 1603}),
-                         test::DescriptionName());
+INSTANTIATE_TEST_SUITE_P(
+    Faults, WriteFaultTest,
+    testing::Values(WriteFault{"separator", 1, false, 112}, WriteFault{"note", 2, false, 112},
+                    WriteFault{"line end", 3, false, 33}, WriteFault{"second note", 5, false, 112},
+                    WriteFault{"second line end short", 6, true, 1603},
+                    WriteFault{"note short", 2, true, 1603},
+                    // Offsets past 2 and 4 GiB (the list holds no more
+                    // than its last bytes).
+                    WriteFault{"note in a list over 2 GiB", 2, false, 112, 0x8000'0000ull},
+                    WriteFault{"second note in a list over 4 GiB", 5, false, 112,
+                               0x1'2345'6789ull}),
+    test::DescriptionName());
 
 }  // namespace
 }  // namespace sp

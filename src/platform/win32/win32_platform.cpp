@@ -241,6 +241,21 @@ FullPathResult Win32Platform::GetFullPathNameW(const std::u16string& path,
   return FullPathResult{result, buffer};
 }
 
+std::optional<std::u16string> Win32Platform::GetShortPathNameW(const std::u16string& path) {
+  const DWORD needed = ::GetShortPathNameW(W(path), nullptr, 0);
+  if (needed == 0) {
+    return std::nullopt;
+  }
+  std::u16string buffer(needed, u'\0');
+  const DWORD length =
+      ::GetShortPathNameW(W(path), reinterpret_cast<wchar_t*>(buffer.data()), needed);
+  if (length == 0 || length >= needed) {
+    return std::nullopt;
+  }
+  buffer.resize(length);
+  return buffer;
+}
+
 std::uint32_t Win32Platform::GetFileAttributesW(const std::u16string& path) {
   return ::GetFileAttributesW(W(path));
 }
@@ -279,9 +294,23 @@ FileHandle Win32Platform::CreateFileW(const std::u16string& path, std::uint32_t 
   return FileHandle(reinterpret_cast<std::uintptr_t>(file));
 }
 
-std::uint32_t Win32Platform::SetFilePointer(FileHandle file, std::int32_t distance,
-                                            std::uint32_t method) {
-  return ::SetFilePointer(File(file), distance, nullptr, method);
+std::optional<std::uint64_t> Win32Platform::SetFilePointerEx(FileHandle file,
+                                                             std::int64_t distance,
+                                                             std::uint32_t method) {
+  LARGE_INTEGER move{};
+  move.QuadPart = distance;
+  LARGE_INTEGER position{};
+  if (!::SetFilePointerEx(File(file), move, &position, method)) {
+    return std::nullopt;
+  }
+  return static_cast<std::uint64_t>(position.QuadPart);
+}
+
+ReadResult Win32Platform::ReadFile(FileHandle file, std::span<std::byte> buffer) {
+  DWORD read = 0;
+  const BOOL ok =
+      ::ReadFile(File(file), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr);
+  return ReadResult{ok != FALSE, read};
 }
 
 WriteResult Win32Platform::WriteFile(FileHandle file, std::span<const std::byte> bytes) {
@@ -297,6 +326,29 @@ bool Win32Platform::SetEndOfFile(FileHandle file) {
 
 bool Win32Platform::FlushFileBuffers(FileHandle file) {
   return ::FlushFileBuffers(File(file)) != FALSE;
+}
+
+std::optional<FileInformation> Win32Platform::GetFileInformationByHandle(FileHandle file) {
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!::GetFileInformationByHandle(File(file), &information)) {
+    return std::nullopt;
+  }
+  return FileInformation{information.dwFileAttributes, information.nNumberOfLinks};
+}
+
+std::optional<std::u16string> Win32Platform::GetFinalPathNameByHandleW(FileHandle file) {
+  const DWORD needed = ::GetFinalPathNameByHandleW(File(file), nullptr, 0, FILE_NAME_NORMALIZED);
+  if (needed == 0) {
+    return std::nullopt;
+  }
+  std::u16string path(needed, u'\0');
+  const DWORD length = ::GetFinalPathNameByHandleW(
+      File(file), reinterpret_cast<wchar_t*>(path.data()), needed, FILE_NAME_NORMALIZED);
+  if (length == 0 || length >= needed) {
+    return std::nullopt;
+  }
+  path.resize(length);
+  return path;
 }
 
 bool Win32Platform::CloseHandle(FileHandle file) {

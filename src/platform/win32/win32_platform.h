@@ -35,6 +35,7 @@ class Win32Platform final : public Platform {
   std::unique_ptr<Lock> CreateLock() override;
   TempPathResult GetTempPathW(std::uint32_t bufferLength) override;
   FullPathResult GetFullPathNameW(const std::u16string& path, std::uint32_t bufferLength) override;
+  std::optional<std::u16string> GetShortPathNameW(const std::u16string& path) override;
   std::uint32_t GetFileAttributesW(const std::u16string& path) override;
   bool CreateDirectoryW(const std::u16string& path) override;
   FindHandle FindFirstFileW(const std::u16string& path, std::uint32_t& attributes) override;
@@ -43,11 +44,14 @@ class Win32Platform final : public Platform {
   bool MoveFileReplaceW(const std::u16string& from, const std::u16string& to) override;
   FileHandle CreateFileW(const std::u16string& path, std::uint32_t access, std::uint32_t share,
                          std::uint32_t disposition, std::uint32_t attributes) override;
-  std::uint32_t SetFilePointer(FileHandle file, std::int32_t distance,
-                               std::uint32_t method) override;
+  std::optional<std::uint64_t> SetFilePointerEx(FileHandle file, std::int64_t distance,
+                                                std::uint32_t method) override;
+  ReadResult ReadFile(FileHandle file, std::span<std::byte> buffer) override;
   WriteResult WriteFile(FileHandle file, std::span<const std::byte> bytes) override;
   bool SetEndOfFile(FileHandle file) override;
   bool FlushFileBuffers(FileHandle file) override;
+  std::optional<FileInformation> GetFileInformationByHandle(FileHandle file) override;
+  std::optional<std::u16string> GetFinalPathNameByHandleW(FileHandle file) override;
   bool CloseHandle(FileHandle file) override;
   SummaryOpenResult MsiGetSummaryInformationW(const std::u16string& packagePath,
                                               std::uint32_t updateCount) override;

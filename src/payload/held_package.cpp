@@ -1,0 +1,51 @@
+#include "payload/held_package.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+namespace sp {
+namespace {
+
+constexpr std::size_t kChunk = 64 * 1024;
+
+}  // namespace
+
+HeldPackage::HeldPackage(Platform& os, std::u16string path, OwnedFile file)
+    : os_(&os), path_(std::move(path)), file_(std::move(file)) {}
+
+Expected<HeldPackage> HeldPackage::Hold(Platform& os, const std::u16string& path,
+                                        std::span<const std::byte> expected) {
+  OwnedFile file(os, os.CreateFileW(path, win::kGenericRead, win::kFileShareRead,
+                                    win::kOpenExisting, win::kFileAttributeNormal));
+  if (!file) {
+    return LastErrorStatus(os);
+  }
+  std::array<std::byte, kChunk> buffer;
+  std::size_t compared = 0;
+  for (;;) {
+    const ReadResult read = os.ReadFile(file.get(), buffer);
+    if (!read.ok) {
+      return LastErrorStatus(os);
+    }
+    if (read.read == 0) {
+      break;
+    }
+    if (read.read > expected.size() - compared ||
+        !std::equal(buffer.begin(), buffer.begin() + read.read, expected.begin() + compared)) {
+      return Status::Failure(win::kErrorSuccess);
+    }
+    compared += read.read;
+  }
+  if (compared != expected.size()) {
+    return Status::Failure(win::kErrorSuccess);
+  }
+  return HeldPackage(os, path, std::move(file));
+}
+
+void HeldPackage::Delete() {
+  file_.Close();
+  os_->DeleteFileW(path_);
+}
+
+}  // namespace sp

@@ -15,6 +15,9 @@ constexpr std::uint32_t kLogModeVerbose = 0x1000;
 constexpr int kInstallLevelDefault = 0;
 constexpr int kInstallStateDefault = 5;
 constexpr int kUiLevelNone = 2;
+// INSTALLUILEVEL_BASIC | INSTALLUILEVEL_PROGRESSONLY | INSTALLUILEVEL_HIDECANCEL, as msiexec
+// /passive
+constexpr int kUiLevelProgressOnly = 0x63;
 constexpr std::uint32_t kLocaleUserDefault = 0x400;
 constexpr std::uint32_t kErrorSuccessRebootInitiated = 1641;
 constexpr std::uint32_t kErrorSuccessRebootRequired = 3010;
@@ -66,9 +69,10 @@ std::uint32_t Reconfigure(Platform& os, ProductRecord& record, std::u16string co
 }
 
 // Two reconfigurations: the first with the prompt that lists the applications to
-// close, the second, only after the first succeeded, with the patch alone.
+// close, the second, only after the first succeeded, with the patch alone. Both
+// end with `restart`, the restart choice.
 void ApplyPatch(const MessageContext& messages, ProductRecord& record, const std::u16string& patch,
-                ExitCode& exitCode) {
+                const std::u16string& restart, ExitCode& exitCode) {
   Platform& os = messages.os;
   std::u16string applicationsToClose;
   LoadCatalogString(os, messages.module, MessageId::kApplicationsToClose, applicationsToClose,
@@ -76,14 +80,14 @@ void ApplyPatch(const MessageContext& messages, ProductRecord& record, const std
   const std::uint32_t first =
       Reconfigure(os, record,
                   u"PATCH=\"" + patch + u"\" REBOOTPROMPT=S FILESINUSETEXT=\"" +
-                      applicationsToClose + u"\" REINSTALL=ALL REINSTALLMODE=emus");
+                      applicationsToClose + u"\" REINSTALL=ALL REINSTALLMODE=emus" + restart);
   if (!Succeeded(first)) {
     exitCode.Failed(first);
     ShowFailure(messages, Status::Failure(first));
     return;
   }
-  const std::uint32_t second =
-      Reconfigure(os, record, u"PATCH=\"" + patch + u"\" REINSTALL=ALL REINSTALLMODE=emus");
+  const std::uint32_t second = Reconfigure(
+      os, record, u"PATCH=\"" + patch + u"\" REINSTALL=ALL REINSTALLMODE=emus" + restart);
   if (!Succeeded(second)) {
     exitCode.Failed(second);
     ShowFailure(messages, Status::Failure(second));
@@ -127,13 +131,23 @@ VersionGate CheckVersion(const ProductRecord& record) {
   return VersionGate::kUnsupported;
 }
 
-InstallOutcome ApplyPatchToProducts(const MessageContext& messages, TemporaryNameGenerator& names,
-                                    TargetProductList& products,
+InstallOutcome ApplyPatchToProducts(const MessageContext& messages, const InstallOptions& options,
+                                    TemporaryNameGenerator& names, TargetProductList& products,
                                     std::u16string& currentProductName) {
   Platform& os = messages.os;
-  if (messages.quiet) {
-    os.MsiSetInternalUI(kUiLevelNone);  // nobody is there to answer the installer's own dialogs
+  switch (options.installerInterface) {
+    case InstallerInterface::kUnchanged:
+      break;
+    case InstallerInterface::kNone:
+      os.MsiSetInternalUI(kUiLevelNone);
+      break;
+    case InstallerInterface::kProgressOnly:
+      os.MsiSetInternalUI(kUiLevelProgressOnly);
+      break;
   }
+  // Keeps Windows Installer from restarting the machine in the middle of the
+  // product loop; a patch that needs a restart then returns 3010.
+  const std::u16string restart = options.noRestart ? u" REBOOT=ReallySuppress" : u"";
   // Once written, the package stays on disk whenever the run stops early, for
   // the administrator to look at; only a completed run removes it.
   std::u16string patchSourcePath;
@@ -171,7 +185,7 @@ InstallOutcome ApplyPatchToProducts(const MessageContext& messages, TemporaryNam
         ShowMessage(messages, MessageId::kUnsupportedVersion, currentProductName);
         break;
       case VersionGate::kQualifies:
-        ApplyPatch(messages, record, patchSourcePath, exitCode);
+        ApplyPatch(messages, record, patchSourcePath, restart, exitCode);
         break;
       case VersionGate::kStopRun:
         ShowMessage(messages, MessageId::kUpToDate, currentProductName);

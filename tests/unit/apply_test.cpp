@@ -290,6 +290,56 @@ TEST_F(ApplyTest, WithoutQuietTheInstallersInterfaceIsLeftAlone) {
   EXPECT_TRUE(m.os.Calls({"MsiSetInternalUI"}).empty());
 }
 
+struct ChoiceCase {
+  const char* description;
+  bool quiet;
+  bool passive;
+  bool noRestart;
+  std::vector<std::string> installerInterface;  // the first calls of the run
+  std::size_t boxes;
+  const char* restart;  // what both command lines end with
+};
+
+class InstallChoiceTest : public ApplyTest, public testing::WithParamInterface<ChoiceCase> {};
+
+TEST_P(InstallChoiceTest, SetsTheInterfaceOnceAndEndsBothCommandLines) {
+  const ChoiceCase& c = GetParam();
+  m.process.options.quiet = c.quiet;
+  m.process.options.passive = c.passive;
+  m.process.options.noRestart = c.noRestart;
+
+  EXPECT_EQ(Apply(m).exitCode, 0u);
+
+  EXPECT_EQ(m.os.Calls({"MsiSetInternalUI"}), c.installerInterface);
+  ASSERT_GE(m.os.log.size(), c.installerInterface.size());
+  EXPECT_EQ(std::vector<std::string>(m.os.log.begin(),
+                                     m.os.log.begin() + std::ssize(c.installerInterface)),
+            c.installerInterface);
+  EXPECT_EQ(m.os.boxes.size(), c.boxes);
+  const auto ending = [&c](const std::string& call) {
+    return call.substr(0, call.size() - 1) + c.restart + ")";
+  };
+  EXPECT_EQ(m.os.Calls({"MsiConfigureProductExW"}),
+            (std::vector<std::string>{ending(kFirst), ending(kSecond)}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Choices, InstallChoiceTest,
+    testing::Values(
+        ChoiceCase{"neither", false, false, false, {}, 1, ""},
+        ChoiceCase{"quiet", true, false, false, {"MsiSetInternalUI(2)"}, 0, ""},
+        ChoiceCase{"passive", false, true, false, {"MsiSetInternalUI(99)"}, 0, ""},
+        ChoiceCase{"quiet wins over passive", true, true, false, {"MsiSetInternalUI(2)"}, 0, ""},
+        ChoiceCase{"no restart", false, false, true, {}, 1, " REBOOT=ReallySuppress"},
+        ChoiceCase{"passive without restart",
+                   false,
+                   true,
+                   true,
+                   {"MsiSetInternalUI(99)"},
+                   0,
+                   " REBOOT=ReallySuppress"}),
+    test::DescriptionName());
+
 TEST_F(ApplyTest, LogsGoToCWhenTheTemporaryDirectoryIsUnusable) {
   m.os.environment[u"TMP"] = u"C:\\T";  // the package still has a home
   m.os.files.erase(u"C:\\T");

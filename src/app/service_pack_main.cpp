@@ -59,7 +59,10 @@ std::uint32_t ServicePackMain(Process& process) {
       exitCode = status.code();
     }
   };
-  if (options.install) {
+  if (options.help) {
+    // Nothing else runs: whoever asks for help has not yet chosen what to do.
+    ShowHelp(process.os, process.module);
+  } else if (options.install) {
     exitCode = ApplyPatchToProducts(messages, InstallOptionsFor(options), process.temporaryNames,
                                     process.targetProducts, process.currentProductName)
                    .exitCode;

@@ -93,5 +93,42 @@ TEST_F(ModesTest, ListThatCannotReadShowsAnEmptyBoxAndFails) {
   EXPECT_EQ(m.os.boxes.at(1).text, "");
 }
 
+TEST_F(ModesTest, HelpShowsOneBoxAndDoesNothingElse) {
+  m.os.AddCatalogue(1033, {{316, u"Options:\n/q: quiet"}, {317, u""}, {319, u"/?: this help"}});
+  const auto files = m.os.files;
+  for (const char* arguments : {"/?", "/q /h", "/HELP /e C:\\x.msp", "/passive /help /i"}) {
+    m.os.log.clear();
+    m.os.boxes.clear();
+    EXPECT_EQ(Run(arguments), 0u) << arguments;
+    ASSERT_EQ(m.os.boxes.size(), 1u) << arguments;
+    EXPECT_EQ(m.os.boxes[0].text, "Options:\n/q: quiet\n/?: this help") << arguments;
+    EXPECT_EQ(m.os.boxes[0].caption, "Service Pack");
+    EXPECT_EQ(m.os.boxes[0].style, 0x50040u);
+    // Beside reading the command line and the catalogue, only the box.
+    std::vector<std::string> others;
+    for (const std::string& call : m.os.log) {
+      if (!call.starts_with("GetThreadLocale") && !call.starts_with("GetUserDefaultLCID") &&
+          !call.starts_with("FindStringBlock")) {
+        others.push_back(call);
+      }
+    }
+    EXPECT_EQ(others,
+              (std::vector<std::string>{
+                  "GetCommandLineW()",
+                  "CommandLineToArgvW(servicepack.exe " + std::string(arguments) + ")",
+                  "MessageBoxW(Options:\n/q: quiet\n/?: this help, Service Pack, 0x50040)"}));
+    EXPECT_EQ(m.os.files, files) << arguments;
+  }
+}
+
+TEST_F(ModesTest, HelpSpeaksTheThreadsLanguage) {
+  m.os.AddCatalogue(1033, {{316, u"Options:"}, {317, u"/q: quiet"}});
+  m.os.AddCatalogue(1031, {{316, u"Optionen:"}, {317, u"/q: still"}});
+  m.os.threadLocale = 1031;
+  Run("/?");
+  ASSERT_EQ(m.os.boxes.size(), 1u);
+  EXPECT_EQ(m.os.boxes[0].text, "Optionen:\n/q: still");
+}
+
 }  // namespace
 }  // namespace sp

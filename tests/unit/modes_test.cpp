@@ -68,7 +68,7 @@ TEST_F(ModesTest, FirstFailingModeDecidesTheExitCode) {
 }
 
 TEST_F(ModesTest, ListShowsTheTargetCodesEvenWhenQuiet) {
-  for (const char* arguments : {"/i", "/q /i", "/I /e C:\\x.msp"}) {
+  for (const char* arguments : {"/i", "/q /i", "/passive /i", "/I /e C:\\x.msp"}) {
     m.os.boxes.clear();
     EXPECT_EQ(Run(arguments), 0u);
     ASSERT_EQ(m.os.boxes.size(), 1u) << arguments;

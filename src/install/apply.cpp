@@ -15,8 +15,7 @@ constexpr std::uint32_t kLogModeVerbose = 0x1000;
 constexpr int kInstallLevelDefault = 0;
 constexpr int kInstallStateDefault = 5;
 constexpr int kUiLevelNone = 2;
-// INSTALLUILEVEL_BASIC | INSTALLUILEVEL_PROGRESSONLY | INSTALLUILEVEL_HIDECANCEL, as msiexec
-// /passive
+// INSTALLUILEVEL_BASIC | _PROGRESSONLY | _HIDECANCEL, what msiexec /passive sets
 constexpr int kUiLevelProgressOnly = 0x63;
 constexpr std::uint32_t kLocaleUserDefault = 0x400;
 constexpr std::uint32_t kErrorSuccessRebootInitiated = 1641;

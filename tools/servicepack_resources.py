@@ -18,6 +18,10 @@ COMPOUND_FILE_SIGNATURE = bytes.fromhex("D0CF11E0A1B11AE1")
 FIRST_NOTE_ID = 206
 VERSION = re.compile(r"^(\d+)\.(\d+)\.(\d+)\.(\d+)$")
 NOTE_LINE = re.compile(r"^[^\s=]+=([^\s][^\r\n]*)?$")
+CATALOGUE_ENTRY = re.compile(r'^\s*(\d+)\s+"((?:[^"]|"")*)"\s*$', re.M)
+CONVERSION = re.compile(r"%.")
+HELP_IDS = range(316, 320)  # shown as they stand, joined by line feeds
+CATALOGUE_CAPACITY = 255  # characters of an entry the program reads
 
 
 class InputError(Exception):
@@ -117,6 +121,49 @@ def collect_notes(notes_dir):
     return notes
 
 
+def catalogue_entries(path):
+    """{id: text} of one language's string table, escapes resolved."""
+    escapes = {"n": "\n", "t": "\t", "\\": "\\"}
+    entries = {}
+    for number, text in CATALOGUE_ENTRY.findall(path.read_text(encoding="utf-8")):
+        text = text.replace('""', '"')
+        entries[int(number)] = re.sub(r"\\(.)", lambda m: escapes.get(m.group(1), m.group(0)),
+                                      text)
+    return entries
+
+
+def check_catalogue(catalogue_dir):
+    """Every language has the English ids with the same line feeds and "%" conversions,
+    and the help texts hold no conversion and fit the program's buffer."""
+    tables = {path.name: catalogue_entries(path)
+              for path in sorted(pathlib.Path(catalogue_dir).glob("*.rc"))}
+    english = next((table for name, table in tables.items() if name.startswith("1033-")), None)
+    if english is None:
+        raise InputError(f"catalogue {catalogue_dir} has no English (1033-*.rc) string table")
+    for name, table in tables.items():
+        for id in HELP_IDS:
+            text = table.get(id, "")
+            if not text:
+                raise InputError(f"catalogue {name} lacks help string {id}")
+            if "%" in text:
+                raise InputError(f"catalogue {name} help string {id} holds a '%'")
+            if len(text) > CATALOGUE_CAPACITY:
+                raise InputError(f"catalogue {name} help string {id} has {len(text)} characters, "
+                                 f"more than the {CATALOGUE_CAPACITY} the program reads")
+        for id, reference in english.items():
+            text = table.get(id)
+            if text is None:
+                raise InputError(f"catalogue {name} lacks string {id}")
+            feeds, expected = text.count("\n"), reference.count("\n")
+            if feeds != expected:
+                raise InputError(f"catalogue {name} string {id} has {feeds} line feeds, "
+                                 f"the English text {expected}")
+            conversions, expected = CONVERSION.findall(text), CONVERSION.findall(reference)
+            if conversions != expected:
+                raise InputError(f"catalogue {name} string {id} has the conversions "
+                                 f"{conversions}, the English text {expected}")
+
+
 def check_inputs(package, upgrade, candidates, notes_dir):
     """Returns (notes, warnings) or raises InputError."""
     check_version("upgrade version", upgrade)
@@ -158,6 +205,7 @@ def main(argv=None):
     try:
         notes, warnings = check_inputs(args.package, args.upgrade_version,
                                        args.candidate_versions, args.notes_dir)
+        check_catalogue(args.catalogue)
     except InputError as error:
         print(f"service pack input error: {error}", file=sys.stderr)
         return 1

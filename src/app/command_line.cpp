@@ -30,6 +30,9 @@ bool ParseCommandLine(Platform& os, RunOptions& options) {
   const std::size_t count = arguments ? arguments->size() : 0;
 
   options.quiet = false;
+  options.passive = false;
+  options.noRestart = false;
+  options.help = false;
   options.extract = false;
   options.extractionPath.clear();
   options.patchList = false;
@@ -39,8 +42,19 @@ bool ParseCommandLine(Platform& os, RunOptions& options) {
   try {
     for (std::size_t i = 1; i < count;) {
       const std::u16string& argument = (*arguments)[i];
-      if (IsOption(argument, u"/q")) {
+      if (IsOption(argument, u"/q") || IsOption(argument, u"/quiet") ||
+          IsOption(argument, u"/qn")) {
         options.quiet = true;
+        i += 1;
+      } else if (IsOption(argument, u"/passive")) {
+        options.passive = true;
+        i += 1;
+      } else if (IsOption(argument, u"/norestart")) {
+        options.noRestart = true;
+        i += 1;
+      } else if (IsOption(argument, u"/?") || IsOption(argument, u"/h") ||
+                 IsOption(argument, u"/help")) {
+        options.help = true;
         i += 1;
       } else if (IsOption(argument, u"/e") || IsOption(argument, u"/p")) {
         // The next argument, whatever it looks like, is the mode's path.

@@ -9,7 +9,10 @@ namespace sp {
 
 struct RunOptions {
   bool install = true;
-  bool quiet = false;
+  bool quiet = false;      // "/q", "/quiet", "/qn"
+  bool passive = false;    // Windows Installer shows its progress only; no box of our own
+  bool noRestart = false;  // Windows Installer may not restart the machine
+  bool help = false;       // "/?", "/h", "/help": the help box and nothing else
   bool extract = false;
   std::u16string extractionPath;
   bool patchList = false;
@@ -17,8 +20,9 @@ struct RunOptions {
   bool list = false;
 };
 
-// Reads "/q", "/e <path>", "/p <path>" and "/i" from the process command line
-// into `options`. Always true once the command line has been read.
+// Reads "/q" (also "/quiet", "/qn"), "/passive", "/norestart", "/?" (also "/h",
+// "/help"), "/e <path>", "/p <path>" and "/i" from the process command line into
+// `options`. Always true once the command line has been read.
 bool ParseCommandLine(Platform& os, RunOptions& options);
 
 }  // namespace sp

@@ -30,12 +30,28 @@ Status RunListMode(Process& process) {
 
 }  // namespace
 
+InstallOptions InstallOptionsFor(const RunOptions& options) {
+  InstallOptions install;
+  if (options.quiet) {
+    install.installerInterface = InstallerInterface::kNone;
+  } else if (options.passive) {
+    install.installerInterface = InstallerInterface::kProgressOnly;
+  }
+  install.noRestart = options.noRestart;
+  return install;
+}
+
+MessageContext MessagesFor(const Process& process) {
+  return MessageContext{process.os, process.module,
+                        process.options.quiet || process.options.passive};
+}
+
 std::uint32_t ServicePackMain(Process& process) {
   if (!ParseCommandLine(process.os, process.options)) {
     return 0;
   }
   const RunOptions& options = process.options;
-  const MessageContext messages{process.os, process.module, options.quiet};
+  const MessageContext messages = MessagesFor(process);
   // With several modes, the first that fails decides the exit code.
   std::uint32_t exitCode = 0;
   const auto keepFirstFailure = [&exitCode](Status status) {
@@ -43,9 +59,12 @@ std::uint32_t ServicePackMain(Process& process) {
       exitCode = status.code();
     }
   };
-  if (options.install) {
-    exitCode = ApplyPatchToProducts(messages, process.temporaryNames, process.targetProducts,
-                                    process.currentProductName)
+  if (options.help) {
+    // Nothing else runs: whoever asks for help has not yet chosen what to do.
+    ShowHelp(process.os, process.module);
+  } else if (options.install) {
+    exitCode = ApplyPatchToProducts(messages, InstallOptionsFor(options), process.temporaryNames,
+                                    process.targetProducts, process.currentProductName)
                    .exitCode;
   } else {
     if (options.extract) {

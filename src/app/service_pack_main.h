@@ -4,8 +4,17 @@
 #include <cstdint>
 
 #include "app/process.h"
+#include "install/apply.h"
+#include "messages/show_message.h"
 
 namespace sp {
+
+// What the options ask of the install run: "/q" silences Windows Installer
+// entirely, also beside "/passive", which leaves it a progress bar.
+InstallOptions InstallOptionsFor(const RunOptions& options);
+
+// What messages read in this process: "/q" and "/passive" show none.
+MessageContext MessagesFor(const Process& process);
 
 // Runs the modes the command line selects and returns the process exit code.
 std::uint32_t ServicePackMain(Process& process);

@@ -19,6 +19,8 @@ constexpr std::uint32_t kLogModeVerbose = 0x1000;
 constexpr int kInstallLevelDefault = 0;
 constexpr int kInstallStateDefault = 5;
 constexpr int kUiLevelNone = 2;
+// INSTALLUILEVEL_BASIC | _PROGRESSONLY | _HIDECANCEL, what msiexec /passive sets
+constexpr int kUiLevelProgressOnly = 0x63;
 
 bool Succeeded(std::uint32_t result) {
   return result == win::kErrorSuccess || result == win::kErrorSuccessRebootInitiated ||
@@ -72,12 +74,13 @@ std::uint32_t Reconfigure(Platform& os, ProductRecord& record, std::u16string co
 // Two reconfigurations: the first with the prompt that lists the applications to
 // close, the second, only after the first succeeded, with the patch alone.
 void ApplyPatch(const MessageContext& messages, ProductRecord& record, const std::u16string& patch,
-                ExitCode& exitCode) {
+                bool noRestart, ExitCode& exitCode) {
   Platform& os = messages.os;
   std::u16string applicationsToClose;
   LoadCatalogString(os, messages.module, MessageId::kApplicationsToClose, applicationsToClose,
                     kCatalogueCapacity);
-  ReconfigurationCommandLines commandLines = MakeCommandLines(patch, applicationsToClose);
+  ReconfigurationCommandLines commandLines =
+      MakeCommandLines(patch, applicationsToClose, noRestart);
   const std::uint32_t first = Reconfigure(os, record, std::move(commandLines.first));
   if (!Succeeded(first)) {
     exitCode.Failed(first);
@@ -113,12 +116,19 @@ void EnableLog(Platform& os, const std::u16string& logDirectory,
 
 }  // namespace
 
-InstallOutcome ApplyPatchToProducts(const MessageContext& messages, TemporaryNameGenerator& names,
-                                    TargetProductList& products,
+InstallOutcome ApplyPatchToProducts(const MessageContext& messages, const InstallOptions& options,
+                                    TemporaryNameGenerator& names, TargetProductList& products,
                                     std::u16string& currentProductName) {
   Platform& os = messages.os;
-  if (messages.quiet) {
-    os.MsiSetInternalUI(kUiLevelNone);  // nobody is there to answer the installer's own dialogs
+  switch (options.installerInterface) {
+    case InstallerInterface::kUnchanged:
+      break;
+    case InstallerInterface::kNone:
+      os.MsiSetInternalUI(kUiLevelNone);
+      break;
+    case InstallerInterface::kProgressOnly:
+      os.MsiSetInternalUI(kUiLevelProgressOnly);
+      break;
   }
   // Once written, the package stays on disk whenever the run stops early, for
   // the administrator to look at; only a completed run removes it.
@@ -165,7 +175,7 @@ InstallOutcome ApplyPatchToProducts(const MessageContext& messages, TemporaryNam
         ShowMessage(messages, MessageId::kUnsupportedVersion, currentProductName);
         break;
       case VersionGate::kQualifies:
-        ApplyPatch(messages, record, *installerPath, exitCode);
+        ApplyPatch(messages, record, *installerPath, options.noRestart, exitCode);
         break;
       case VersionGate::kStopRun:
         ShowMessage(messages, MessageId::kUpToDate, currentProductName);

@@ -19,11 +19,24 @@ struct InstallOutcome {
   std::uint32_t exitCode;
 };
 
+// What Windows Installer shows of its own during the run.
+enum class InstallerInterface {
+  kUnchanged,     // whatever Windows Installer shows by default
+  kNone,          // nothing: nobody is there to answer
+  kProgressOnly,  // a progress bar without a cancel button
+};
+
+// How the run treats whoever sits at the machine, and the machine itself.
+struct InstallOptions {
+  InstallerInterface installerInterface = InstallerInterface::kUnchanged;
+  bool noRestart = false;  // Windows Installer must not restart the machine
+};
+
 // The whole install run: extraction, discovery into `products`, then each
 // product in turn. `currentProductName` is the name of the product being handled,
 // which messages about it show.
-InstallOutcome ApplyPatchToProducts(const MessageContext& messages, TemporaryNameGenerator& names,
-                                    TargetProductList& products,
+InstallOutcome ApplyPatchToProducts(const MessageContext& messages, const InstallOptions& options,
+                                    TemporaryNameGenerator& names, TargetProductList& products,
                                     std::u16string& currentProductName);
 
 }  // namespace sp

@@ -11,7 +11,11 @@ struct ReconfigurationCommandLines {
   std::u16string second;  // the patch alone
 };
 
+// With `noRestart` both end in " REBOOT=ReallySuppress": Windows Installer then
+// never restarts the machine in the middle of the product loop, and a patch that
+// needs a restart returns 3010.
 ReconfigurationCommandLines MakeCommandLines(std::u16string_view packagePath,
-                                             std::u16string_view applicationsToClose);
+                                             std::u16string_view applicationsToClose,
+                                             bool noRestart);
 
 }  // namespace sp

@@ -19,6 +19,8 @@ enum class MessageId : std::uint32_t {
   kCaptionUnnecessary = 313,
   kCaptionDeployment = 314,
   kDeploymentWarning = 315,
+  kHelpFirst = 316,  // the help is 316 to 319, each up to 255 characters
+  kHelpLast = 319,
   kUpgradeVersion = 700,
   kCandidateVersions = 900,
 };

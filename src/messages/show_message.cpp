@@ -72,6 +72,24 @@ void ShowMessage(const MessageContext& messages, MessageId id, std::u16string_vi
   os.MessageBoxW(shown, caption, style);
 }
 
+void ShowHelp(Platform& os, ModuleHandle module) {
+  std::u16string text;
+  for (auto id = static_cast<std::uint32_t>(MessageId::kHelpFirst);
+       id <= static_cast<std::uint32_t>(MessageId::kHelpLast); ++id) {
+    std::u16string entry;
+    LoadCatalogString(os, module, MessageId(id), entry, kCatalogueCapacity);
+    if (entry.empty()) {
+      continue;
+    }
+    if (!text.empty()) {
+      text += u'\n';
+    }
+    text += entry;
+  }
+  // One caption in every language, as the "List of Products" box has.
+  os.MessageBoxW(text, u"Service Pack", kStyleInformation);
+}
+
 void ShowFailure(const MessageContext& messages, Status failure) {
   messages.os.SetLastError(failure.code());
   ShowMessage(messages, MessageId::kInstallFailed);

@@ -23,6 +23,11 @@ struct MessageContext {
 void ShowMessage(const MessageContext& messages, MessageId id,
                  std::u16string_view productName = {});
 
+// The help: texts 316 to 319 in the thread's language, the empty ones left out,
+// each on a line of its own, in one box captioned "Service Pack". Asked for, so
+// shown whether or not the run is quiet.
+void ShowHelp(Platform& os, ModuleHandle module);
+
 // Message 300 with the code of `failure`, which becomes the thread's last error
 // (also in quiet mode, where nothing is shown).
 void ShowFailure(const MessageContext& messages, Status failure);

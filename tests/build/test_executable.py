@@ -18,7 +18,9 @@ CANDIDATES = os.environ["SP_CANDIDATE_VERSIONS"]
 MANIFEST = pathlib.Path(__file__).resolve().parents[2] / "resources" / "manifest.xml"
 
 LANGUAGES = [1028, 1029, 1031, 1033, 1034, 1036, 1038, 1040, 1041, 1042, 1045, 1046, 1049, 2052]
-MESSAGE_IDS = [300, 301, 302] + list(range(306, 316))
+MESSAGE_IDS = [300, 301, 302] + list(range(306, 320))
+HELP_IDS = range(316, 320)
+HELP_OPTIONS = ["/q", "/passive", "/norestart", "/log <file>", "/e [file]", "/p [file]", "/i", "/?"]
 # KnownDLLs only: Windows takes them from System32 whatever folder the program is
 # started from, before any code of the program runs. Every other DLL is loaded
 # at run time from System32 alone.
@@ -99,7 +101,20 @@ class Executable(unittest.TestCase):
                     self.assertNotIn("\r", text)
                     if id != 315:
                         self.assertLessEqual(len(text), 255, f"length of {id}")
+                    if id in HELP_IDS:
+                        self.assertNotIn("%", text, f"% in {id}")
                 self.assertIn("Corvane", table[307])
+
+    def test_help_lists_every_option_on_a_line_of_its_own(self):
+        for language in LANGUAGES:
+            table = self.strings[language]
+            with self.subTest(language=language):
+                lines = "\n".join(table[id] for id in HELP_IDS if table[id]).split("\n")
+                # The first line tells what a run without options does.
+                self.assertEqual([line.split(":")[0].rstrip() for line in lines[1:]],
+                                 HELP_OPTIONS)
+                self.assertIn("/quiet", lines[1])
+                self.assertIn("/qn", lines[1])
 
     def test_brazilian_portuguese_deployment_texts_are_english(self):
         for id in (314, 315):

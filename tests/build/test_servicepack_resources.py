@@ -3,6 +3,7 @@
 import contextlib
 import io
 import pathlib
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -116,6 +117,72 @@ class Inputs(unittest.TestCase):
             self.assertEqual(spr.main(args[:3] + ["9.1.31"] + args[4:]), 1)
         self.assertIn("service pack input error: upgrade version '9.1.31'", errors.getvalue())
         self.assertFalse(output.exists())
+
+
+class Catalogue(unittest.TestCase):
+    """The string tables: what every language must keep of the English text."""
+
+    def setUp(self):
+        root = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, root)
+        self.dir = pathlib.Path(root) / "catalogue"
+        source = pathlib.Path(spr.__file__).resolve().parents[1] / "resources" / "catalogue"
+        shutil.copytree(source, self.dir)
+
+    def replace(self, language, id, text):
+        path = next(self.dir.glob(f"{language}-*.rc"))
+        lines = path.read_text(encoding="utf-8").splitlines(keepends=True)
+        lines = [f'  {id} "{text}"\n' if line.lstrip().startswith(f"{id} ") else line
+                 for line in lines]
+        path.write_text("".join(lines), encoding="utf-8")
+
+    def test_shipped_catalogue_passes(self):
+        spr.check_catalogue(self.dir)
+        english = spr.catalogue_entries(self.dir / "1033-english.rc")
+        self.assertEqual(sorted(english), [300, 301, 302] + list(range(306, 320)))
+        self.assertIn('"Append the service packs onto the deployment"', english[315])
+        self.assertEqual(english[319].count("\n"), 2)
+
+    def test_translations_keep_the_english_line_feeds_and_conversions(self):
+        for language, id, text, fragment in [
+                (1031, 317, "/passive: nur Statusanzeige.", "line feeds"),
+                (1041, 300, "エラー コード:\\n\\n %s", "conversions"),
+                (1049, 301, "%s %s", "conversions"),
+                (1033, 318, "/log <file>\\n/e [file]\\n", "line feeds"),
+        ]:
+            with self.subTest(language=language, id=id):
+                self.setUp()
+                self.replace(language, id, text)
+                with self.assertRaises(spr.InputError) as caught:
+                    spr.check_catalogue(self.dir)
+                self.assertIn(fragment, str(caught.exception))
+
+    def test_help_texts_have_no_conversion_and_fit_255_characters(self):
+        line = "/log <file>: " + "x" * 100 + "\\n/e [file]: "
+        for language, text, fragment in [
+                (1033, line + "y" * 131, "256 characters"),
+                (1036, line + "%d" + "y" * 50, "'%'"),
+                (2052, "", "lacks help string 318"),
+        ]:
+            with self.subTest(language=language, text=text[-10:]):
+                self.setUp()
+                self.replace(language, 318, text)
+                with self.assertRaises(spr.InputError) as caught:
+                    spr.check_catalogue(self.dir)
+                self.assertIn(fragment, str(caught.exception))
+        self.setUp()
+        self.replace(1049, 318, line + "y" * 130)
+        spr.check_catalogue(self.dir)
+
+    def test_a_missing_string_or_english_table_is_refused(self):
+        path = self.dir / "1045-polish.rc"
+        path.write_text(path.read_text(encoding="utf-8").replace("  310 ", "  399 "),
+                        encoding="utf-8")
+        with self.assertRaisesRegex(spr.InputError, "1045-polish.rc lacks string 310"):
+            spr.check_catalogue(self.dir)
+        (self.dir / "1033-english.rc").unlink()
+        with self.assertRaisesRegex(spr.InputError, "no English"):
+            spr.check_catalogue(self.dir)
 
 
 if __name__ == "__main__":

@@ -1,5 +1,5 @@
 // Any argument vector gives consistent options, and every mode it selects runs
-// to its end against the recording platform.
+// to its end against the recording platform; help shows its one box alone.
 #include <cstdint>
 
 #include "app/service_pack_main.h"
@@ -8,8 +8,10 @@
 
 namespace {
 
-const char16_t* const kTokens[] = {u"/q", u"/e", u"/p", u"/i", u"/Q", u"/E",
-                                   u"/P", u"/I", u"/",  u"",   u"-q", u"C:\\out.msp"};
+const char16_t* const kTokens[] = {u"/q",         u"/e",          u"/p",     u"/i",  u"/Q",
+                                   u"/E",         u"/P",          u"/I",     u"/",   u"",
+                                   u"-q",         u"C:\\out.msp", u"/quiet", u"/qn", u"/passive",
+                                   u"/norestart", u"/?",          u"/HELP",  u"/h"};
 
 }  // namespace
 
@@ -28,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const sp::RunOptions& o = m.process.options;
   if (o.install == (o.extract || o.patchList || o.list) || !m.process.targetProducts.empty() ||
-      !m.os.Leftovers().empty()) {
+      !m.os.Leftovers().empty() || (o.help && m.os.log.Boxes().size() != 1)) {
     __builtin_trap();
   }
   return 0;

@@ -1,7 +1,8 @@
 // Any target list, version texts, product attributes and installer results take
 // the install run to an end that agrees with itself: the package is deleted
 // exactly when the run completes, each product is reconfigured at most twice,
-// and the exit code is 0 only when no call failed.
+// its command lines end with the restart choice, and the exit code is 0 only
+// when no call failed.
 #include <cstdint>
 
 #include "fuzz_text.h"
@@ -29,6 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FuzzedDataProvider input(data, size);
   sp::test::Machine m;
   m.process.options.quiet = input.ConsumeBool();
+  m.process.options.passive = input.ConsumeBool();
+  m.process.options.noRestart = input.ConsumeBool();
   m.os.model.strings[1033][700] = sp::fuzz::TextOrKnown(input, kVersions, 40);
   m.os.model.strings[1033][900] = sp::fuzz::TextOrKnown(input, kCandidates, 80);
 
@@ -69,7 +72,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     __builtin_trap();
   }
   for (const auto& record : m.process.targetProducts) {
-    if (!record->commandLine.empty() && record->commandLine.rfind(u"PATCH=\"" + package, 0) != 0) {
+    if (!record->commandLine.empty() &&
+        (record->commandLine.rfind(u"PATCH=\"" + package, 0) != 0 ||
+         record->commandLine.ends_with(u" REBOOT=ReallySuppress") != m.process.options.noRestart)) {
       __builtin_trap();
     }
   }

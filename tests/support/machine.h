@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/process.h"
+#include "app/service_pack_main.h"
 #include "install/apply.h"
 #include "messages/show_message.h"
 #include "recording_platform.h"
@@ -41,15 +42,16 @@ struct Machine {
   }
 
   // What the messages of a run read, quiet as the process's options say.
-  MessageContext messages() { return MessageContext{os, process.module, process.options.quiet}; }
+  MessageContext messages() { return MessagesFor(process); }
 
   RecordingPlatform os;
   Process process{os, os.model.module};
 };
 
-// A whole install run on the machine's process.
+// A whole install run on the machine's process, with its options.
 inline InstallOutcome Apply(Machine& m) {
-  return ApplyPatchToProducts(m.messages(), m.process.temporaryNames, m.process.targetProducts,
+  return ApplyPatchToProducts(m.messages(), InstallOptionsFor(m.process.options),
+                              m.process.temporaryNames, m.process.targetProducts,
                               m.process.currentProductName);
 }
 

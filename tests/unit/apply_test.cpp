@@ -293,6 +293,56 @@ TEST_F(ApplyTest, WithoutQuietTheInstallersInterfaceIsLeftAlone) {
   EXPECT_EQ(m.os.log.Count("MsiSetInternalUI"), 0u);
 }
 
+struct ChoiceCase {
+  const char* description;
+  bool quiet;
+  bool passive;
+  bool noRestart;
+  std::vector<std::string> uiLevels;  // MsiSetInternalUI, the first calls of the run
+  std::size_t boxes;
+  const char* restart;  // what both command lines end with
+};
+
+class InstallChoiceTest : public ApplyTest, public testing::WithParamInterface<ChoiceCase> {};
+
+TEST_P(InstallChoiceTest, SetsTheInterfaceOnceAndEndsBothCommandLines) {
+  const ChoiceCase& c = GetParam();
+  m.process.options.quiet = c.quiet;
+  m.process.options.passive = c.passive;
+  m.process.options.noRestart = c.noRestart;
+
+  EXPECT_EQ(Apply(m).exitCode, 0u);
+
+  std::vector<Call> expected;
+  for (const std::string& level : c.uiLevels) {
+    expected.push_back(Call{"MsiSetInternalUI", {level}});
+  }
+  EXPECT_EQ(m.os.log.Of({"MsiSetInternalUI"}), expected);
+  ASSERT_GE(m.os.log.all().size(), expected.size());
+  EXPECT_EQ(
+      std::vector<Call>(m.os.log.all().begin(), m.os.log.all().begin() + std::ssize(expected)),
+      expected);
+  EXPECT_EQ(m.os.log.Boxes().size(), c.boxes);
+  const auto ending = [&c](Call call) {
+    call.args.at(3) += c.restart;
+    return call;
+  };
+  EXPECT_EQ(m.os.log.Of({"MsiConfigureProductExW"}),
+            (std::vector<Call>{ending(kFirst), ending(kSecond)}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Choices, InstallChoiceTest,
+    testing::Values(
+        ChoiceCase{"neither", false, false, false, {}, 1, ""},
+        ChoiceCase{"quiet", true, false, false, {"2"}, 0, ""},
+        ChoiceCase{"passive", false, true, false, {"99"}, 0, ""},
+        ChoiceCase{"quiet wins over passive", true, true, false, {"2"}, 0, ""},
+        ChoiceCase{"no restart", false, false, true, {}, 1, " REBOOT=ReallySuppress"},
+        ChoiceCase{
+            "passive without restart", false, true, true, {"99"}, 0, " REBOOT=ReallySuppress"}),
+    test::DescriptionName());
+
 TEST_F(ApplyTest, LogsGoToCWhenTheTemporaryDirectoryIsUnusable) {
   m.os.model.environment[u"TMP"] = u"C:\\T";  // the package still has a home
   m.os.model.files.erase(u"C:\\T");

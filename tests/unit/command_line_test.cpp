@@ -19,6 +19,9 @@ struct OptionCase {
   bool patchList;
   const char* patchListPath;
   bool list;
+  bool passive = false;
+  bool noRestart = false;
+  bool help = false;
 };
 
 class ParseCommandLineTest : public testing::TestWithParam<OptionCase> {};
@@ -38,6 +41,9 @@ TEST_P(ParseCommandLineTest, FillsRunOptions) {
   EXPECT_EQ(o.patchList, c.patchList);
   EXPECT_EQ(test::Utf8(o.patchListPath), c.patchListPath);
   EXPECT_EQ(o.list, c.list);
+  EXPECT_EQ(o.passive, c.passive);
+  EXPECT_EQ(o.noRestart, c.noRestart);
+  EXPECT_EQ(o.help, c.help);
   EXPECT_EQ(os.log.all(), (std::vector<test::Call>{{"GetCommandLineW", {}},
                                                    {"CommandLineToArgvW", {c.commandLine}}}));
 }
@@ -64,11 +70,32 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"sp.exe /I", false, false, false, "", false, "", true},
         // Unrecognised tokens are skipped one by one, also a path behind them.
         OptionCase{"sp.exe junk C:\\path /q", true, true, false, "", false, "", false},
-        OptionCase{"sp.exe /qx -q \\q q /quiet", true, false, false, "", false, "", false},
+        OptionCase{"sp.exe /qx -q \\q q /quiets", true, false, false, "", false, "", false},
         // A later option replaces the path of an earlier one.
         OptionCase{"sp.exe /e first /e second", false, false, true, "second", false, "", false},
         OptionCase{"sp.exe /e \"C:\\My Files\\sp.msp\"", false, false, true, "C:\\My Files\\sp.msp",
-                   false, "", false}));
+                   false, "", false},
+        // The administrators' spellings: "/quiet" and "/qn" are "/q".
+        OptionCase{"sp.exe /quiet", true, true, false, "", false, "", false},
+        OptionCase{"sp.exe /QN", true, true, false, "", false, "", false},
+        // The last three columns: passive, no restart, help.
+        OptionCase{"sp.exe /passive", true, false, false, "", false, "", false, true},
+        OptionCase{"sp.exe /NoRestart", true, false, false, "", false, "", false, false, true},
+        OptionCase{"sp.exe /Quiet /PASSIVE /norestart", true, true, false, "", false, "", false,
+                   true, true},
+        OptionCase{"sp.exe /?", true, false, false, "", false, "", false, false, false, true},
+        OptionCase{"sp.exe /h", true, false, false, "", false, "", false, false, false, true},
+        OptionCase{"sp.exe /HELP /e x", false, false, true, "x", false, "", false, false, false,
+                   true},
+        // Right after "/e" or "/p" the new names are paths too, and "/i" hides them.
+        OptionCase{"sp.exe /e /quiet", false, false, true, "/quiet", false, "", false},
+        OptionCase{"sp.exe /p /norestart /e /?", false, false, true, "/?", true, "/norestart",
+                   false},
+        OptionCase{"sp.exe /i /qn /passive /norestart /?", false, false, false, "", false, "",
+                   true},
+        // Near misses are skipped like any unknown token.
+        OptionCase{"sp.exe /qn1 /passives -passive /no-restart /norestart: /?? /hel /helper", true,
+                   false, false, "", false, "", false}));
 
 TEST(ParseCommandLine, SplitFailureSeesNoOption) {
   RecordingPlatform os;
@@ -76,12 +103,14 @@ TEST(ParseCommandLine, SplitFailureSeesNoOption) {
   os.faults.splitFails = true;
   RunOptions options;
   options.quiet = true;
+  options.passive = options.noRestart = options.help = true;
   options.extractionPath = u"stale";
 
   EXPECT_TRUE(ParseCommandLine(os, options));
 
   EXPECT_TRUE(options.install);
   EXPECT_FALSE(options.quiet);
+  EXPECT_FALSE(options.passive || options.noRestart || options.help);
   EXPECT_FALSE(options.extract);
   EXPECT_TRUE(options.extractionPath.empty());
 }

@@ -13,13 +13,15 @@ struct CommandLineCase {
   std::u16string applicationsToClose;
   std::string first;
   std::string second;
+  bool noRestart = false;
 };
 
 class CommandLinesTest : public testing::TestWithParam<CommandLineCase> {};
 
 TEST_P(CommandLinesTest, CarryThePackageAndThePrompt) {
   const CommandLineCase& c = GetParam();
-  const ReconfigurationCommandLines lines = MakeCommandLines(c.package, c.applicationsToClose);
+  const ReconfigurationCommandLines lines =
+      MakeCommandLines(c.package, c.applicationsToClose, c.noRestart);
   EXPECT_EQ(test::Utf8(lines.first), c.first);
   EXPECT_EQ(test::Utf8(lines.second), c.second);
 }
@@ -38,6 +40,16 @@ INSTANTIATE_TEST_SUITE_P(
                         "PATCH=\"C:\\T\\MSP2\" REBOOTPROMPT=S FILESINUSETEXT=\"\" "
                         "REINSTALL=ALL REINSTALLMODE=emus",
                         "PATCH=\"C:\\T\\MSP2\" REINSTALL=ALL REINSTALLMODE=emus"},
+        CommandLineCase{
+            "no restart ends both", u"C:\\T\\MSP2", u"Close these:",
+            "PATCH=\"C:\\T\\MSP2\" REBOOTPROMPT=S FILESINUSETEXT=\"Close these:\" "
+            "REINSTALL=ALL REINSTALLMODE=emus REBOOT=ReallySuppress",
+            "PATCH=\"C:\\T\\MSP2\" REINSTALL=ALL REINSTALLMODE=emus REBOOT=ReallySuppress", true},
+        // Windows Installer reads a double quote inside a quoted value written twice.
+        CommandLineCase{"double quotes inside a value", u"C:\\T\\MSP\"2", u"Close \"these\":",
+                        "PATCH=\"C:\\T\\MSP\"\"2\" REBOOTPROMPT=S "
+                        "FILESINUSETEXT=\"Close \"\"these\"\":\" REINSTALL=ALL REINSTALLMODE=emus",
+                        "PATCH=\"C:\\T\\MSP\"\"2\" REINSTALL=ALL REINSTALLMODE=emus"},
         // The longest parts that reach here: a 258-character path, a 255-character prompt.
         CommandLineCase{
             "the longest parts whole", kLongPath, kLongPrompt,

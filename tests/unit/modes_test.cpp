@@ -75,7 +75,7 @@ TEST_F(ModesTest, FirstFailingModeDecidesTheExitCode) {
 }
 
 TEST_F(ModesTest, ListShowsTheTargetCodesEvenWhenQuiet) {
-  for (const char* arguments : {"/i", "/q /i", "/I /e C:\\x.msp"}) {
+  for (const char* arguments : {"/i", "/q /i", "/passive /i", "/I /e C:\\x.msp"}) {
     m.os.log.clear();
     EXPECT_EQ(Run(arguments), 0u);
     ASSERT_EQ(m.os.log.Boxes().size(), 1u) << arguments;
@@ -98,6 +98,43 @@ TEST_F(ModesTest, ListThatCannotReadShowsAnEmptyBoxAndFails) {
   m.os.faults.summaryOpenStatus.reset();
   EXPECT_EQ(Run("/i"), 1814u);
   EXPECT_EQ(m.os.log.Boxes().at(1).text, "");
+}
+
+TEST_F(ModesTest, HelpShowsOneBoxAndDoesNothingElse) {
+  m.os.model.AddCatalogue(1033,
+                          {{316, u"Options:\n/q: quiet"}, {317, u""}, {319, u"/?: this help"}});
+  const auto files = m.os.model.files;
+  for (const char* arguments : {"/?", "/q /h", "/HELP /e C:\\x.msp", "/passive /help /i"}) {
+    m.os.log.clear();
+    EXPECT_EQ(Run(arguments), 0u) << arguments;
+    // Beside reading the command line and the catalogue, only the box.
+    std::vector<test::Call> others;
+    for (const test::Call& call : m.os.log.all()) {
+      if (call.name != "GetThreadLocale" && call.name != "GetUserDefaultLCID" &&
+          call.name != "FindResourceExW" && call.name != "SizeofResource" &&
+          call.name != "LoadResource" && call.name != "LockResource" &&
+          call.name != "GetLastError") {
+        others.push_back(call);
+      }
+    }
+    EXPECT_EQ(
+        others,
+        (std::vector<test::Call>{
+            {"GetCommandLineW", {}},
+            {"CommandLineToArgvW", {"servicepack.exe " + std::string(arguments)}},
+            {"MessageBoxW", {"Options:\n/q: quiet\n/?: this help", "Service Pack", "0x50040"}}}))
+        << arguments;
+    EXPECT_EQ(m.os.model.files, files) << arguments;
+  }
+}
+
+TEST_F(ModesTest, HelpSpeaksTheThreadsLanguage) {
+  m.os.model.AddCatalogue(1033, {{316, u"Options:"}, {317, u"/q: quiet"}});
+  m.os.model.AddCatalogue(1031, {{316, u"Optionen:"}, {317, u"/q: still"}});
+  m.os.model.threadLocale = 1031;
+  Run("/?");
+  ASSERT_EQ(m.os.log.Boxes().size(), 1u);
+  EXPECT_EQ(m.os.log.Boxes()[0].text, "Optionen:\n/q: still");
 }
 
 }  // namespace

@@ -4,6 +4,9 @@
 #   UPGRADE_VERSION <text>         string 700: the version the patch brings products to
 #   CANDIDATE_VERSIONS <text>      string 900: the versions it is made for, each followed by ","
 #   [NOTES_DIR <folder>]           206.txt, 207.txt, ...: the deployment notes; none when empty
+#   [MAKER_NAME <text>]            the maker's name in message 307; Corvane when not given
+#   [INPUT_NAMES <package> <upgrade> <candidates> <notes> <maker>]
+#                                  how messages about the inputs name them
 #   [DEPENDS <targets>...])        targets that make the package
 #
 # Checks the inputs, writes the resource script and links one service pack
@@ -13,12 +16,22 @@ set(SP_RESOURCES_DIR ${CMAKE_CURRENT_LIST_DIR}/../resources)
 
 function(add_service_pack target)
   cmake_parse_arguments(PARSE_ARGV 1 ARG ""
-    "OUTPUT_NAME;PACKAGE;UPGRADE_VERSION;CANDIDATE_VERSIONS;NOTES_DIR" "DEPENDS")
+    "OUTPUT_NAME;PACKAGE;UPGRADE_VERSION;CANDIDATE_VERSIONS;NOTES_DIR;MAKER_NAME"
+    "INPUT_NAMES;DEPENDS")
   foreach(required OUTPUT_NAME PACKAGE UPGRADE_VERSION CANDIDATE_VERSIONS)
     if(NOT DEFINED ARG_${required})
       message(FATAL_ERROR "add_service_pack(${target}): ${required} is missing")
     endif()
   endforeach()
+  if(NOT DEFINED ARG_MAKER_NAME)
+    set(ARG_MAKER_NAME Corvane)
+  endif()
+  if(NOT ARG_INPUT_NAMES)
+    foreach(input PACKAGE UPGRADE_VERSION CANDIDATE_VERSIONS NOTES_DIR MAKER_NAME)
+      list(APPEND ARG_INPUT_NAMES "add_service_pack(${target}) ${input}")
+    endforeach()
+  endif()
+  list(JOIN ARG_INPUT_NAMES "," names)
 
   set(notes)
   if(ARG_NOTES_DIR)
@@ -26,14 +39,17 @@ function(add_service_pack target)
   endif()
   file(GLOB catalogue CONFIGURE_DEPENDS ${SP_RESOURCES_DIR}/catalogue/*.rc)
 
+  # Values go as --option=value so that one starting with "-" stays a value.
   set(script ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
   add_custom_command(
     OUTPUT ${script}
     COMMAND ${Python3_EXECUTABLE} ${SP_TOOLS_DIR}/servicepack_resources.py
-      --package ${ARG_PACKAGE}
-      --upgrade-version ${ARG_UPGRADE_VERSION}
-      --candidate-versions ${ARG_CANDIDATE_VERSIONS}
-      --notes-dir "${ARG_NOTES_DIR}"
+      "--package=${ARG_PACKAGE}"
+      "--upgrade-version=${ARG_UPGRADE_VERSION}"
+      "--candidate-versions=${ARG_CANDIDATE_VERSIONS}"
+      "--notes-dir=${ARG_NOTES_DIR}"
+      "--maker-name=${ARG_MAKER_NAME}"
+      "--names=${names}"
       --manifest ${SP_RESOURCES_DIR}/manifest.xml
       --catalogue ${SP_RESOURCES_DIR}/catalogue
       --output ${script}
@@ -52,9 +68,18 @@ function(add_service_pack target)
     COMMAND ${CMAKE_COMMAND} -DFILE=$<TARGET_FILE:${target}> -P ${SP_TOOLS_DIR}/../cmake/PrintSize.cmake
     VERBATIM)
 
+  # The test reads its inputs from the environment; ctest splits that list at ";".
+  set(environment)
+  foreach(variable EXE PACKAGE NOTES_DIR UPGRADE_VERSION CANDIDATE_VERSIONS MAKER_NAME)
+    if(variable STREQUAL "EXE")
+      set(value $<TARGET_FILE:${target}>)
+    else()
+      string(REPLACE ";" "\\;" value "${ARG_${variable}}")
+    endif()
+    list(APPEND environment "SP_${variable}=${value}")
+  endforeach()
   add_test(NAME ${target}_contents
     COMMAND ${Python3_EXECUTABLE} -m unittest -v test_executable
     WORKING_DIRECTORY ${SP_TOOLS_DIR}/../tests/build)
-  set_tests_properties(${target}_contents PROPERTIES LABELS unit
-    ENVIRONMENT "SP_EXE=$<TARGET_FILE:${target}>;SP_PACKAGE=${ARG_PACKAGE};SP_NOTES_DIR=${ARG_NOTES_DIR};SP_UPGRADE_VERSION=${ARG_UPGRADE_VERSION};SP_CANDIDATE_VERSIONS=${ARG_CANDIDATE_VERSIONS}")
+  set_tests_properties(${target}_contents PROPERTIES LABELS unit ENVIRONMENT "${environment}")
 endfunction()

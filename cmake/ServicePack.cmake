@@ -7,16 +7,22 @@
 #   [MAKER_NAME <text>]            the maker's name in message 307; Corvane when not given
 #   [INPUT_NAMES <package> <upgrade> <candidates> <notes> <maker>]
 #                                  how messages about the inputs name them
+#   [SIGN_CERT <pem> SIGN_KEY <pem> | SIGN_PKCS12 <file> SIGN_PASSWORD_FILE <file>
+#    | SIGN_COMMAND <command line>] [SIGN_TIMESTAMP_URL <url>] [SIGN_CA <pem>]
+#                                  Authenticode signing (see tools/finish_servicepack.py)
 #   [DEPENDS <targets>...])        targets that make the package
 #
-# Checks the inputs, writes the resource script and links one service pack
-# executable at the root of the build tree, with a test of what it carries.
+# Checks the inputs, writes the resource script, links the image in unsigned/ and
+# makes from it (signed, when asked) the service pack executable at the root of the
+# build tree, with a test of what it carries.
 set(SP_TOOLS_DIR ${CMAKE_CURRENT_LIST_DIR}/../tools)
 set(SP_RESOURCES_DIR ${CMAKE_CURRENT_LIST_DIR}/../resources)
 
 function(add_service_pack target)
+  set(signing SIGN_CERT SIGN_KEY SIGN_PKCS12 SIGN_PASSWORD_FILE SIGN_TIMESTAMP_URL SIGN_COMMAND
+    SIGN_CA)
   cmake_parse_arguments(PARSE_ARGV 1 ARG ""
-    "OUTPUT_NAME;PACKAGE;UPGRADE_VERSION;CANDIDATE_VERSIONS;NOTES_DIR;MAKER_NAME"
+    "OUTPUT_NAME;PACKAGE;UPGRADE_VERSION;CANDIDATE_VERSIONS;NOTES_DIR;MAKER_NAME;${signing}"
     "INPUT_NAMES;DEPENDS")
   foreach(required OUTPUT_NAME PACKAGE UPGRADE_VERSION CANDIDATE_VERSIONS)
     if(NOT DEFINED ARG_${required})
@@ -63,16 +69,46 @@ function(add_service_pack target)
   target_link_options(${target} PRIVATE -municode -mwindows)
   set_target_properties(${target} PROPERTIES
     OUTPUT_NAME ${ARG_OUTPUT_NAME}
-    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/unsigned)
+
+  # The last step writes the service pack under a temporary name and renames it once it is
+  # signed and verified. As a byproduct of the link, a missing file makes the link run again.
+  set(final ${CMAKE_BINARY_DIR}/${ARG_OUTPUT_NAME}.exe)
+  set(sign_arguments)
+  set(sign_files)
+  foreach(option IN LISTS signing)
+    if(NOT "${ARG_${option}}" STREQUAL "")
+      string(TOLOWER "${option}" flag)
+      string(REPLACE "_" "-" flag "${flag}")
+      string(REPLACE ";" "\\;" value "${ARG_${option}}")  # a PKCS#11 URI holds ";"
+      list(APPEND sign_arguments "--${flag}=${value}")
+      if(NOT option MATCHES "^SIGN_(COMMAND|TIMESTAMP_URL)$")
+        list(APPEND sign_files "${ARG_${option}}")
+      endif()
+    endif()
+  endforeach()
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS
+    ${SP_TOOLS_DIR}/finish_servicepack.py)
+  if(sign_arguments)
+    find_program(SP_OSSLSIGNCODE osslsigncode)
+    if(NOT SP_OSSLSIGNCODE)
+      message(FATAL_ERROR "${ARG_OUTPUT_NAME}.exe is to be signed: osslsigncode is needed")
+    endif()
+    list(APPEND sign_arguments "--osslsigncode=${SP_OSSLSIGNCODE}")
+    # Another key or certificate signs again.
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${sign_files})
+  endif()
   add_custom_command(TARGET ${target} POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -DFILE=$<TARGET_FILE:${target}> -P ${SP_TOOLS_DIR}/../cmake/PrintSize.cmake
+    COMMAND ${Python3_EXECUTABLE} ${SP_TOOLS_DIR}/finish_servicepack.py
+      --image $<TARGET_FILE:${target}> --output ${final} ${sign_arguments}
+    BYPRODUCTS ${final}
     VERBATIM)
 
   # The test reads its inputs from the environment; ctest splits that list at ";".
   set(environment)
   foreach(variable EXE PACKAGE NOTES_DIR UPGRADE_VERSION CANDIDATE_VERSIONS MAKER_NAME)
     if(variable STREQUAL "EXE")
-      set(value $<TARGET_FILE:${target}>)
+      set(value ${final})
     else()
       string(REPLACE ";" "\\;" value "${ARG_${variable}}")
     endif()

@@ -7,7 +7,8 @@ import subprocess
 import sys
 import tempfile
 import unittest
-import uuid
+
+import buildtree
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "tools"))
 import servicepack_resources as spr  # noqa: E402
@@ -16,16 +17,6 @@ CODES = "{6D1A3C02-51B7-4E0B-9C1E-2F4D8A7B3C01};{6D1A3C02-51B7-4E0B-9C1E-2F4D8A7
 NOTE = b"PatchSuffix=SP1\r\nProductVersionCandidate=9.1.030.0\r\nProductVersionUpgrade=9.1.031.0"
 CATALOGUE = pathlib.Path(spr.__file__).resolve().parents[1] / "resources" / "catalogue"
 PATCH_CLASS = "{000C1086-0000-0000-C000-000000000046}"
-
-
-def set_root_class_id(path, class_id):
-    """Marks a compound file the way a patch (or another kind of package) is marked: msibuild
-    makes only installer databases."""
-    data = bytearray(path.read_bytes())
-    shift = int.from_bytes(data[30:32], "little")
-    root = (int.from_bytes(data[48:52], "little") + 1) << shift
-    data[root + 80:root + 96] = uuid.UUID(class_id).bytes_le
-    path.write_bytes(bytes(data))
 
 
 class Inputs(unittest.TestCase):
@@ -41,7 +32,7 @@ class Inputs(unittest.TestCase):
         subprocess.run(["msibuild", str(path), "-s", "t", "Corvane", codes,
                         "{6D1A3C02-51B7-4E0B-9C1E-2F4D8A7B3CFF}"], check=True)
         if class_id:
-            set_root_class_id(path, class_id)
+            buildtree.set_root_class_id(path, class_id)
         return path
 
     def check(self, upgrade="9.1.031.0", candidates="9.1.030.0,", notes=None, package=None,

@@ -66,6 +66,14 @@ class Release(unittest.TestCase):
         self.assertEqual(self.made[1], self.made[0])
         self.assertGreater(len(self.signed), len(self.unsigned))
 
+    def test_without_its_signature_the_release_is_the_unsigned_build(self):
+        """How someone without the key checks a signed release against their own build."""
+        plain = self.dir / "plain.exe"
+        subprocess.run(["osslsigncode", "remove-signature", "-in",
+                        str(self.trees[0] / "servicepack.exe"), "-out", str(plain)],
+                       check=True, capture_output=True)
+        self.assertEqual(plain.read_bytes(), self.unsigned)
+
     def test_the_build_prints_the_sha256_of_the_final_file(self):
         for (_, signed), output in zip(self.made, self.outputs):
             digest = hashlib.sha256(signed).hexdigest()

@@ -104,8 +104,35 @@ class Release(unittest.TestCase):
             self.assertEqual(result.boxes, [])
             self.assertEqual(case.host("C:\\sp.msp").read_bytes(), PACKAGE.read_bytes())
 
+    def rebuild_second(self, **signing):
+        """Builds the second tree again with other signing settings (the others empty)."""
+        variables = {name: "" for name in ("SP_SIGN_CERT", "SP_SIGN_KEY", "SP_SIGN_PKCS12",
+                                           "SP_SIGN_PASSWORD_FILE", "SP_SIGN_COMMAND")}
+        variables.update(signing)
+        code, output = buildtree.run(
+            ["cmake", "-S", str(self.sources[1]), "-B", str(self.trees[1])] +
+            [f"-D{name}={value}" for name, value in variables.items()], env=self.env)
+        self.assertEqual(code, 0, output)
+        return buildtree.run(["cmake", "--build", str(self.trees[1])], env=self.env)
+
+    def test_a_pkcs12_file_signs_the_same_bytes(self):
+        pkcs12, password = self.dir / "signer.p12", self.dir / "signer.pass"
+        password.write_text("throw-away\n")
+        subprocess.run(["openssl", "pkcs12", "-export", "-in", str(self.cert), "-inkey",
+                        str(self.key), "-out", str(pkcs12), "-passout", f"file:{password}"],
+                       check=True, capture_output=True)
+        code, output = self.rebuild_second(SP_SIGN_PKCS12=pkcs12, SP_SIGN_PASSWORD_FILE=password)
+        self.assertEqual(code, 0, output)
+        self.assertEqual((self.trees[1] / "servicepack.exe").read_bytes(), self.signed)
+        password.write_text("wrong\n")
+        code, output = buildtree.run(["cmake", "--build", str(self.trees[1])], env=self.env)
+        self.assertNotEqual(code, 0, output)
+        self.assertFalse((self.trees[1] / "servicepack.exe").exists())
+        code, output = self.rebuild_second(SP_SIGN_CERT=self.cert, SP_SIGN_KEY=self.key)
+        self.assertEqual(code, 0, output)
+
     def test_a_signing_step_that_fails_leaves_no_executable(self):
-        source, tree = self.sources[1], self.trees[1]
+        tree = self.trees[1]
         sign = f"osslsigncode sign -h sha256 -certs {self.cert} -key {self.key}"
         commands = [
             ("false", "failed (1)"),
@@ -121,20 +148,12 @@ class Release(unittest.TestCase):
         for command, failure in commands:
             with self.subTest(command=command):
                 self.assertTrue((tree / "servicepack.exe").exists())
-                code, output = buildtree.run(
-                    ["cmake", "-S", str(source), "-B", str(tree), "-DSP_SIGN_CERT=",
-                     "-DSP_SIGN_KEY=", f"-DSP_SIGN_COMMAND={command}"], env=self.env)
-                self.assertEqual(code, 0, output)
-                code, output = buildtree.run(["cmake", "--build", str(tree)], env=self.env)
+                code, output = self.rebuild_second(SP_SIGN_COMMAND=command)
                 self.assertNotEqual(code, 0, output)
                 self.assertIn(failure, output)
                 self.assertEqual(sorted(p.name for p in tree.glob("servicepack.exe*")), [])
                 # The next case starts from a good build again.
-                code, output = buildtree.run(
-                    ["cmake", "-S", str(source), "-B", str(tree), "-DSP_SIGN_COMMAND=",
-                     f"-DSP_SIGN_CERT={self.cert}", f"-DSP_SIGN_KEY={self.key}"], env=self.env)
-                self.assertEqual(code, 0, output)
-                code, output = buildtree.run(["cmake", "--build", str(tree)], env=self.env)
+                code, output = self.rebuild_second(SP_SIGN_CERT=self.cert, SP_SIGN_KEY=self.key)
                 self.assertEqual(code, 0, output)
 
 

@@ -61,7 +61,7 @@ def show(title, ours, floor, unit, ratio, target):
 def main():
     build = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else root / "build" / "bench").resolve()
     os.environ["SP_BUILD_DIR"] = str(build)
-    sample = (build / "samples" / "sample.msp").stat().st_size
+    sample = (root / "resources" / "sample" / "sample.msp").stat().st_size
     large = (build / "samples" / "large.msp").stat().st_size
 
     stub = (build / "servicepack.exe").stat().st_size - sample

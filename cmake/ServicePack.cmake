@@ -4,21 +4,40 @@
 #   UPGRADE_VERSION <text>         string 700: the version the patch brings products to
 #   CANDIDATE_VERSIONS <text>      string 900: the versions it is made for, each followed by ","
 #   [NOTES_DIR <folder>]           206.txt, 207.txt, ...: the deployment notes; none when empty
+#   [MAKER_NAME <text>]            the maker's name in message 307; Corvane when not given
+#   [INPUT_NAMES <package> <upgrade> <candidates> <notes> <maker>]
+#                                  how messages about the inputs name them
+#   [SIGN_CERT <pem> SIGN_KEY <pem> | SIGN_PKCS12 <file> SIGN_PASSWORD_FILE <file>
+#    | SIGN_COMMAND <command line>] [SIGN_TIMESTAMP_URL <url>] [SIGN_CA <pem>]
+#                                  Authenticode signing (see tools/finish_servicepack.py)
 #   [DEPENDS <targets>...])        targets that make the package
 #
-# Checks the inputs, writes the resource script and links one service pack
-# executable at the root of the build tree, with a test of what it carries.
+# Checks the inputs, writes the resource script, links the image in unsigned/ and
+# makes from it (signed, when asked) the service pack executable at the root of the
+# build tree, with a test of what it carries.
 set(SP_TOOLS_DIR ${CMAKE_CURRENT_LIST_DIR}/../tools)
 set(SP_RESOURCES_DIR ${CMAKE_CURRENT_LIST_DIR}/../resources)
 
 function(add_service_pack target)
+  set(signing SIGN_CERT SIGN_KEY SIGN_PKCS12 SIGN_PASSWORD_FILE SIGN_TIMESTAMP_URL SIGN_COMMAND
+    SIGN_CA)
   cmake_parse_arguments(PARSE_ARGV 1 ARG ""
-    "OUTPUT_NAME;PACKAGE;UPGRADE_VERSION;CANDIDATE_VERSIONS;NOTES_DIR" "DEPENDS")
+    "OUTPUT_NAME;PACKAGE;UPGRADE_VERSION;CANDIDATE_VERSIONS;NOTES_DIR;MAKER_NAME;${signing}"
+    "INPUT_NAMES;DEPENDS")
   foreach(required OUTPUT_NAME PACKAGE UPGRADE_VERSION CANDIDATE_VERSIONS)
     if(NOT DEFINED ARG_${required})
       message(FATAL_ERROR "add_service_pack(${target}): ${required} is missing")
     endif()
   endforeach()
+  if(NOT DEFINED ARG_MAKER_NAME)
+    set(ARG_MAKER_NAME Corvane)
+  endif()
+  if(NOT ARG_INPUT_NAMES)
+    foreach(input PACKAGE UPGRADE_VERSION CANDIDATE_VERSIONS NOTES_DIR MAKER_NAME)
+      list(APPEND ARG_INPUT_NAMES "add_service_pack(${target}) ${input}")
+    endforeach()
+  endif()
+  list(JOIN ARG_INPUT_NAMES "," names)
 
   set(notes)
   if(ARG_NOTES_DIR)
@@ -26,14 +45,17 @@ function(add_service_pack target)
   endif()
   file(GLOB catalogue CONFIGURE_DEPENDS ${SP_RESOURCES_DIR}/catalogue/*.rc)
 
+  # Values go as --option=value so that one starting with "-" stays a value.
   set(script ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
   add_custom_command(
     OUTPUT ${script}
     COMMAND ${Python3_EXECUTABLE} ${SP_TOOLS_DIR}/servicepack_resources.py
-      --package ${ARG_PACKAGE}
-      --upgrade-version ${ARG_UPGRADE_VERSION}
-      --candidate-versions ${ARG_CANDIDATE_VERSIONS}
-      --notes-dir "${ARG_NOTES_DIR}"
+      "--package=${ARG_PACKAGE}"
+      "--upgrade-version=${ARG_UPGRADE_VERSION}"
+      "--candidate-versions=${ARG_CANDIDATE_VERSIONS}"
+      "--notes-dir=${ARG_NOTES_DIR}"
+      "--maker-name=${ARG_MAKER_NAME}"
+      "--names=${names}"
       --manifest ${SP_RESOURCES_DIR}/manifest.xml
       --catalogue ${SP_RESOURCES_DIR}/catalogue
       --output ${script}
@@ -47,14 +69,53 @@ function(add_service_pack target)
   target_link_options(${target} PRIVATE -municode -mwindows)
   set_target_properties(${target} PROPERTIES
     OUTPUT_NAME ${ARG_OUTPUT_NAME}
-    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/unsigned)
+
+  # The last step writes the service pack under a temporary name and renames it once it is
+  # signed and verified. As a byproduct of the link, a missing file makes the link run again.
+  set(final ${CMAKE_BINARY_DIR}/${ARG_OUTPUT_NAME}.exe)
+  set(sign_arguments)
+  set(sign_files)
+  foreach(option IN LISTS signing)
+    if(NOT "${ARG_${option}}" STREQUAL "")
+      string(TOLOWER "${option}" flag)
+      string(REPLACE "_" "-" flag "${flag}")
+      string(REPLACE ";" "\\;" value "${ARG_${option}}")  # a PKCS#11 URI holds ";"
+      list(APPEND sign_arguments "--${flag}=${value}")
+      if(NOT option MATCHES "^SIGN_(COMMAND|TIMESTAMP_URL)$")
+        list(APPEND sign_files "${ARG_${option}}")
+      endif()
+    endif()
+  endforeach()
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS
+    ${SP_TOOLS_DIR}/finish_servicepack.py)
+  if(sign_arguments)
+    find_program(SP_OSSLSIGNCODE osslsigncode)
+    if(NOT SP_OSSLSIGNCODE)
+      message(FATAL_ERROR "${ARG_OUTPUT_NAME}.exe is to be signed: osslsigncode is needed")
+    endif()
+    list(APPEND sign_arguments "--osslsigncode=${SP_OSSLSIGNCODE}")
+    # Another key or certificate signs again.
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${sign_files})
+  endif()
   add_custom_command(TARGET ${target} POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -DFILE=$<TARGET_FILE:${target}> -P ${SP_TOOLS_DIR}/../cmake/PrintSize.cmake
+    COMMAND ${Python3_EXECUTABLE} ${SP_TOOLS_DIR}/finish_servicepack.py
+      --image $<TARGET_FILE:${target}> --output ${final} ${sign_arguments}
+    BYPRODUCTS ${final}
     VERBATIM)
 
+  # The test reads its inputs from the environment; ctest splits that list at ";".
+  set(environment)
+  foreach(variable EXE PACKAGE NOTES_DIR UPGRADE_VERSION CANDIDATE_VERSIONS MAKER_NAME)
+    if(variable STREQUAL "EXE")
+      set(value ${final})
+    else()
+      string(REPLACE ";" "\\;" value "${ARG_${variable}}")
+    endif()
+    list(APPEND environment "SP_${variable}=${value}")
+  endforeach()
   add_test(NAME ${target}_contents
     COMMAND ${Python3_EXECUTABLE} -m unittest -v test_executable
     WORKING_DIRECTORY ${SP_TOOLS_DIR}/../tests/build)
-  set_tests_properties(${target}_contents PROPERTIES LABELS unit
-    ENVIRONMENT "SP_EXE=$<TARGET_FILE:${target}>;SP_PACKAGE=${ARG_PACKAGE};SP_NOTES_DIR=${ARG_NOTES_DIR};SP_UPGRADE_VERSION=${ARG_UPGRADE_VERSION};SP_CANDIDATE_VERSIONS=${ARG_CANDIDATE_VERSIONS}")
+  set_tests_properties(${target}_contents PROPERTIES LABELS unit ENVIRONMENT "${environment}")
 endfunction()

@@ -14,7 +14,7 @@ import prefixes  # noqa: E402
 
 
 def main():
-    build = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else root / "build" / "windows").resolve()
+    build = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else root / "build" / "windows-tests").resolve()
     samples = json.loads((build / "samples" / "samples.json").read_text())
     products = {p["key"]: p for p in samples["products"]}
     work = build / "demo"

@@ -6,6 +6,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash tools/setup-debian.sh
-cmake --preset windows
-cmake --build --preset windows
-python3 tools/demo.py build/windows
+cmake --preset windows-tests
+cmake --build --preset windows-tests
+python3 tools/demo.py build/windows-tests

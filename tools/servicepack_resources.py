@@ -2,10 +2,10 @@
 """Checks the inputs of one service pack and writes the resource script that embeds them.
 
 A service pack is made of a Windows Installer patch package, the version it brings
-products to (string 700), the versions it is made for (string 900) and the
-deployment notes (206.txt, 207.txt, ...). A mistake in any of them would ship an
-installer that silently does nothing, so the build stops here with a message that
-names the input and what is wrong with it.
+products to (string 700), the versions it is made for (string 900), the deployment
+notes (206.txt, 207.txt, ...) and the maker's name that message 307 shows. A mistake
+in any of them would ship an installer that silently does nothing, so the build stops
+here with a message that names the input, its value and the rule it breaks.
 """
 
 import argparse
@@ -13,112 +13,230 @@ import pathlib
 import re
 import subprocess
 import sys
+import unicodedata
+import uuid
 
 COMPOUND_FILE_SIGNATURE = bytes.fromhex("D0CF11E0A1B11AE1")
+PATCH_CLASS_ID = "{000C1086-0000-0000-C000-000000000046}"
+OTHER_CLASS_IDS = {
+    "{000C1084-0000-0000-C000-000000000046}": "an installer database (.msi)",
+    "{000C1082-0000-0000-C000-000000000046}": "a transform (.mst)",
+}
+# The whole executable is mapped into a 32-bit address space next to the runtime's own
+# allocations: a 2.02 GiB image does not start, 1.83 GiB still does.
+MAX_PACKAGE_MIB = 1800
 FIRST_NOTE_ID = 206
 VERSION = re.compile(r"^(\d+)\.(\d+)\.(\d+)\.(\d+)$")
+CANDIDATE_TEXT = re.compile(r"^[0-9.,]*$")
+PRODUCT_CODE = r"\{[0-9A-Fa-f]{8}(-[0-9A-Fa-f]{4}){3}-[0-9A-Fa-f]{12}\}"
+TARGET_CODES = re.compile(rf"^{PRODUCT_CODE}(;{PRODUCT_CODE})*$")
 NOTE_LINE = re.compile(r"^[^\s=]+=([^\s][^\r\n]*)?$")
 CATALOGUE_ENTRY = re.compile(r'^\s*(\d+)\s+"((?:[^"]|"")*)"\s*$', re.M)
 CONVERSION = re.compile(r"%.")
 HELP_IDS = range(316, 320)  # shown as they stand, joined by line feeds
-CATALOGUE_CAPACITY = 255  # characters of an entry the program reads
+APPLICATIONS_TO_CLOSE = 302
+MAKER_MESSAGE = 307
+MAKER_IN_CATALOGUE = "Corvane"
+MESSAGE_ROOM = 255  # characters of an entry that the 256-character buffer holds
+RC_STRING = re.compile(r'^(\s*(\d+)\s+")(.*)("\s*)$', re.M)
+
+# How messages name each input; CMake passes its cache variables' names instead.
+DEFAULT_NAMES = {"package": "package", "upgrade": "upgrade version",
+                 "candidates": "candidate versions", "notes": "notes folder",
+                 "maker": "maker name"}
 
 
 class InputError(Exception):
     pass
 
 
-def check_version(what, text):
-    match = VERSION.match(text)
-    if not match or any(int(field) > 65535 for field in match.groups()):
-        raise InputError(
-            f"{what} {text!r} is not a version of four dotted numbers from 0 to 65535")
+class Inputs:
+    def __init__(self, package, upgrade, candidates, notes_dir, maker="Corvane",
+                 catalogue_dir=None, names=None):
+        self.package = str(package)
+        self.upgrade = upgrade
+        self.candidates = candidates
+        self.notes_dir = notes_dir
+        self.maker = maker
+        self.catalogue_dir = catalogue_dir
+        self.names = dict(DEFAULT_NAMES, **(names or {}))
+        self.warnings = []
 
+    def refuse(self, input, rule, value=None):
+        if value is None:
+            value = {"package": self.package, "upgrade": self.upgrade,
+                     "candidates": self.candidates, "notes": self.notes_dir,
+                     "maker": self.maker}[input]
+        raise InputError(f"{self.names[input]} {value!r} {rule}")
 
-def check_candidates(text, upgrade):
-    if not text.endswith(","):
-        raise InputError(
-            f"candidate versions {text!r} must end with ',' (a version without its comma is never read)")
-    candidates = text[:-1].split(",")
-    for candidate in candidates:
-        check_version("candidate version", candidate)
-    warnings = []
-    if upgrade in candidates:
-        warnings.append(
-            f"the upgrade version {upgrade} stands among the candidate versions: "
-            "products reaching it before their own version stop the run")
-    return warnings
+    def warn(self, input, text):
+        self.warnings.append(f"{self.names[input]}: {text}")
 
+    # --- versions
 
-def read_target_codes(package):
-    """Summary property 7 of the package, as msitools reads it."""
-    try:
-        out = subprocess.run(["msiinfo", "suminfo", str(package)], check=True,
-                             capture_output=True, text=True).stdout
-    except FileNotFoundError:
-        raise InputError("msiinfo (msitools) is needed to read the package's target products")
-    except subprocess.CalledProcessError as error:
-        raise InputError(f"patch package {package} cannot be read: {error.stderr.strip()}")
-    for line in out.splitlines():
-        if line.startswith("Template:"):
-            return line[len("Template:"):].strip()
-    return ""
+    def check_version(self, input, text, in_list=False):
+        match = VERSION.match(text)
+        if not match or any(int(field) > 65535 for field in match.groups()):
+            rule = "is not a version of four dotted numbers from 0 to 65535"
+            self.refuse(input, f"holds {text!r}, which {rule}" if in_list else rule)
+        return version_value(text)
 
+    def check_candidates(self):
+        text = self.candidates
+        if not CANDIDATE_TEXT.match(text):
+            self.refuse("candidates", "may hold only digits, dots and commas")
+        if not text.endswith(","):
+            self.refuse("candidates",
+                        "must end with ',' (a version without its comma is never read)")
+        versions = [self.check_version("candidates", candidate, in_list=True)
+                    for candidate in text[:-1].split(",")]
+        if self.check_version("upgrade", self.upgrade) in versions:
+            self.warn("candidates", f"the upgrade version {self.upgrade} stands among the "
+                      "candidate versions: products reaching it before their own version stop "
+                      "the run")
 
-def check_package(package):
-    path = pathlib.Path(package)
-    if not path.is_file():
-        raise InputError(f"patch package {package} does not exist")
-    with path.open("rb") as f:
-        if f.read(8) != COMPOUND_FILE_SIGNATURE:
-            raise InputError(
-                f"patch package {package} is not a Windows Installer package "
-                "(it does not start with D0 CF 11 E0 A1 B1 1A E1)")
-    codes = read_target_codes(path)
-    if not codes or not codes.split(";")[0]:
-        raise InputError(
-            f"patch package {package} names no target product in summary property 7")
-    return codes
+    # --- the package
 
+    def read_target_codes(self):
+        """Summary property 7 of the package, as msitools reads it."""
+        try:
+            out = subprocess.run(["msiinfo", "suminfo", self.package], check=True,
+                                 capture_output=True, text=True).stdout
+        except FileNotFoundError:
+            raise InputError("msiinfo (msitools) is needed to read the package's target products")
+        except subprocess.CalledProcessError as error:
+            self.refuse("package", f"cannot be read by msiinfo: {error.stderr.strip()}")
+        for line in out.splitlines():
+            if line.startswith("Template:"):
+                return line[len("Template:"):].strip()
+        return ""
 
-def check_note(path):
-    data = path.read_bytes()
-    if not data:
-        raise InputError(f"note {path} is empty")
-    try:
-        text = data.decode("ascii")
-    except UnicodeDecodeError:
-        raise InputError(f"note {path} is not ASCII text")
-    if text.endswith("\r\n") or text.endswith("\n"):
-        raise InputError(f"note {path} ends with a line break (its record adds one)")
-    for number, line in enumerate(text.split("\r\n"), 1):
-        if not NOTE_LINE.match(line):
-            raise InputError(
-                f"note {path} line {number} {line!r} is not key=value "
-                "(no blanks around '=', lines separated by CR LF)")
+    def root_class_id(self, f):
+        """The class id of the compound file's root storage, read from its header and the
+        first entry of its directory."""
+        header = f.read(512)
+        if header[:8] != COMPOUND_FILE_SIGNATURE:
+            self.refuse("package", "is not a Windows Installer package "
+                        "(it does not start with D0 CF 11 E0 A1 B1 1A E1)")
+        if len(header) < 512:
+            self.refuse("package", "is not a Windows Installer package "
+                        "(its compound file header is cut short)")
+        sector_shift = int.from_bytes(header[30:32], "little")
+        first_directory_sector = int.from_bytes(header[48:52], "little")
+        if sector_shift not in (9, 12):
+            self.refuse("package", "is not a Windows Installer package "
+                        f"(its compound file header gives sectors of 2^{sector_shift} bytes)")
+        f.seek((first_directory_sector + 1) << sector_shift)
+        root = f.read(128)
+        if len(root) < 128 or root[66] != 5:
+            self.refuse("package", "is not a Windows Installer package "
+                        "(its compound file has no root storage)")
+        return "{" + str(uuid.UUID(bytes_le=root[80:96])).upper() + "}"
 
+    def check_package(self):
+        path = pathlib.Path(self.package)
+        if not path.exists():
+            self.refuse("package", "does not exist")
+        try:
+            with path.open("rb") as f:
+                size = path.stat().st_size
+                if size > MAX_PACKAGE_MIB << 20:
+                    self.refuse("package", f"is {size:,} bytes; at most {MAX_PACKAGE_MIB:,} MiB "
+                                f"({MAX_PACKAGE_MIB << 20:,} bytes) fit, because the service "
+                                "pack's image must load in a 32-bit process")
+                class_id = self.root_class_id(f)
+        except (IsADirectoryError, PermissionError) as error:
+            self.refuse("package", f"is not a readable file ({error.strerror})")
+        if class_id != PATCH_CLASS_ID:
+            kind = OTHER_CLASS_IDS.get(class_id, "no Windows Installer package")
+            self.refuse("package", f"is not a patch package: its root class id is {class_id}, "
+                        f"{kind}; a patch package's is {PATCH_CLASS_ID}")
+        codes = self.read_target_codes()
+        if not TARGET_CODES.match(codes):
+            self.refuse("package", f"names no target product: its summary property 7 is "
+                        f"{codes!r}, not a ';'-separated list of product codes "
+                        "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}")
+        return codes
 
-def collect_notes(notes_dir):
-    if not notes_dir:
-        return []
-    folder = pathlib.Path(notes_dir)
-    if not folder.is_dir():
-        raise InputError(f"notes folder {notes_dir} does not exist")
-    ids = []
-    for path in folder.glob("*.txt"):
-        if not path.stem.isdigit():
-            raise InputError(f"note {path} is not named by its id (206.txt, 207.txt, ...)")
-        ids.append(int(path.stem))
-    ids.sort()
-    expected = list(range(FIRST_NOTE_ID, FIRST_NOTE_ID + len(ids)))
-    if ids != expected:
-        raise InputError(
-            f"notes in {notes_dir} must be numbered from {FIRST_NOTE_ID} without a gap, "
-            f"found {', '.join(map(str, ids))}")
-    notes = [folder / f"{i}.txt" for i in ids]
-    for note in notes:
-        check_note(note)
-    return notes
+    # --- the notes
+
+    def check_note(self, path, candidates):
+        data = path.read_bytes()
+        if not data:
+            self.refuse("notes", f"holds {path.name}, which is empty")
+        try:
+            text = data.decode("ascii")
+        except UnicodeDecodeError:
+            self.refuse("notes", f"holds {path.name}, which is not ASCII text")
+        if text.endswith("\r\n") or text.endswith("\n"):
+            self.refuse("notes",
+                        f"holds {path.name}, which ends with a line break (its record adds one)")
+        for number, line in enumerate(text.split("\r\n"), 1):
+            if not NOTE_LINE.match(line):
+                self.refuse("notes", f"holds {path.name}, whose line {number} {line!r} is not "
+                            "key=value (no blanks around '=', lines separated by CR LF)")
+            key, value = line.split("=", 1)
+            if key == "ProductVersionUpgrade":
+                self.check_note_version(path, line, value, [self.upgrade], "upgrade")
+            elif key == "ProductVersionCandidate":
+                self.check_note_version(path, line, value, candidates, "candidates")
+
+    def check_note_version(self, path, line, value, configured, input):
+        if version_value(value) in [version_value(v) for v in configured]:
+            return
+        self.warn("notes", f"{path.name} says {line}, which is not among the configured "
+                  f"{self.names[input]} {','.join(configured)}")
+
+    def collect_notes(self, candidates):
+        if not self.notes_dir:
+            return []
+        folder = pathlib.Path(self.notes_dir)
+        if not folder.is_dir():
+            self.refuse("notes", "does not exist")
+        ids = []
+        for path in folder.glob("*.txt"):
+            if not path.stem.isdigit():
+                self.refuse("notes", f"holds {path.name}, which is not named by its id "
+                            "(206.txt, 207.txt, ...)")
+            ids.append(int(path.stem))
+        ids.sort()
+        expected = list(range(FIRST_NOTE_ID, FIRST_NOTE_ID + len(ids)))
+        if ids != expected:
+            self.refuse("notes", f"must number its notes from {FIRST_NOTE_ID} without a gap, "
+                        f"found {', '.join(map(str, ids))}")
+        notes = [folder / f"{i}.txt" for i in ids]
+        for note in notes:
+            self.check_note(note, candidates)
+        return notes
+
+    # --- the maker's name
+
+    def check_maker(self):
+        name = self.maker
+        if not name:
+            self.refuse("maker", "is empty; message 307 names the maker")
+        if any(c in '%"\\' or unicodedata.category(c) == "Cc" for c in name):
+            self.refuse("maker", "must not hold '%', '\"', '\\' or control characters")
+        if self.catalogue_dir is None:
+            return
+        for catalogue in catalogue_files(self.catalogue_dir):
+            template = maker_message(catalogue)
+            length = utf16_length(unescape_rc(template.replace(MAKER_IN_CATALOGUE, name)))
+            if length > MESSAGE_ROOM:
+                room = MESSAGE_ROOM - (length - utf16_length(name))
+                self.refuse("maker", f"makes message {MAKER_MESSAGE} in "
+                            f"{catalogue_language(catalogue)} {length} characters long, more "
+                            f"than the {MESSAGE_ROOM} that are shown; it leaves room for a name "
+                            f"of {room} characters")
+
+    def check(self):
+        """Returns the notes to embed, or raises InputError; fills self.warnings."""
+        self.check_version("upgrade", self.upgrade)
+        self.check_candidates()
+        notes = self.collect_notes(self.candidates[:-1].split(","))
+        self.check_maker()
+        self.check_package()
+        return notes
 
 
 def catalogue_entries(path):
@@ -147,9 +265,9 @@ def check_catalogue(catalogue_dir):
                 raise InputError(f"catalogue {name} lacks help string {id}")
             if "%" in text:
                 raise InputError(f"catalogue {name} help string {id} holds a '%'")
-            if len(text) > CATALOGUE_CAPACITY:
-                raise InputError(f"catalogue {name} help string {id} has {len(text)} characters, "
-                                 f"more than the {CATALOGUE_CAPACITY} the program reads")
+            if utf16_length(text) > MESSAGE_ROOM:
+                raise InputError(f"catalogue {name} help string {id} has {utf16_length(text)} "
+                                 f"characters, more than the {MESSAGE_ROOM} the program reads")
         for id, reference in english.items():
             text = table.get(id)
             if text is None:
@@ -162,22 +280,76 @@ def check_catalogue(catalogue_dir):
             if conversions != expected:
                 raise InputError(f"catalogue {name} string {id} has the conversions "
                                  f"{conversions}, the English text {expected}")
+        # The prompt goes into a quoted property value of the installer's command line.
+        if '"' in table.get(APPLICATIONS_TO_CLOSE, ""):
+            raise InputError(f"catalogue {name} string {APPLICATIONS_TO_CLOSE} holds a double "
+                             "quote, which would end its property value in the installer's "
+                             "command line")
 
 
-def check_inputs(package, upgrade, candidates, notes_dir):
+def check_inputs(package, upgrade, candidates, notes_dir, maker="Corvane", catalogue_dir=None):
     """Returns (notes, warnings) or raises InputError."""
-    check_version("upgrade version", upgrade)
-    warnings = check_candidates(candidates, upgrade)
-    notes = collect_notes(notes_dir)
-    check_package(package)
-    return notes, warnings
+    inputs = Inputs(package, upgrade, candidates, notes_dir, maker, catalogue_dir)
+    notes = inputs.check()
+    return notes, inputs.warnings
+
+
+def version_value(text):
+    """The four numbers of a version, so that 9.1.031.0 and 9.1.31.0 compare equal."""
+    match = VERSION.match(text)
+    return tuple(int(field) for field in match.groups()) if match else None
+
+
+# --- the message catalogue
+
+
+def catalogue_files(catalogue_dir):
+    return sorted(pathlib.Path(catalogue_dir).glob("*.rc"))
+
+
+def catalogue_language(path):
+    """'German (Germany) (1031)' from the file's first line "// German (Germany)"."""
+    first = path.read_text(encoding="utf-8").splitlines()[0]
+    return f"{first.lstrip('/ ').strip()} ({path.stem.split('-')[0]})"
+
+
+def maker_message(path):
+    """The text of message 307 as the catalogue file writes it, with the maker's name."""
+    texts = [m.group(3) for m in RC_STRING.finditer(path.read_text(encoding="utf-8"))
+             if int(m.group(2)) == MAKER_MESSAGE]
+    if len(texts) != 1 or texts[0].count(MAKER_IN_CATALOGUE) != 1:
+        raise InputError(f"catalogue {path}: message {MAKER_MESSAGE} must be there once and name "
+                         f"{MAKER_IN_CATALOGUE} once")
+    return texts[0]
+
+
+def unescape_rc(text):
+    """The string as the program reads it from a resource-script string literal."""
+    simple = {"n": "\n", "t": "\t", "\\": "\\", '"': '"'}
+    return re.sub(r'""|\\(.)', lambda m: '"' if m.group(0) == '""' else simple[m.group(1)], text)
+
+
+def utf16_length(text):
+    return len(text.encode("utf-16-le")) // 2
+
+
+def catalogue_with_maker(path, maker):
+    text = path.read_text(encoding="utf-8")
+    template = maker_message(path)
+
+    def replace(match):
+        if int(match.group(2)) != MAKER_MESSAGE:
+            return match.group(0)
+        return (match.group(1) + template.replace(MAKER_IN_CATALOGUE, maker) + match.group(4))
+    return RC_STRING.sub(replace, text)
 
 
 def rc_path(path):
     return '"' + str(pathlib.Path(path).resolve()).replace("\\", "/") + '"'
 
 
-def resource_script(package, upgrade, candidates, notes, manifest, catalogue_dir):
+def resource_script(package, upgrade, candidates, notes, manifest, catalogue_dir,
+                    maker="Corvane"):
     lines = [
         "// Written by the build from the service pack's inputs; edit those instead.",
         "LANGUAGE 0x09, 0x01",
@@ -187,8 +359,8 @@ def resource_script(package, upgrade, candidates, notes, manifest, catalogue_dir
     for note in notes:
         lines.append(f"{note.stem} TXT {rc_path(note)}")
     lines += ["STRINGTABLE", "BEGIN", f'  700 "{upgrade}"', f'  900 "{candidates}"', "END", ""]
-    for catalogue in sorted(pathlib.Path(catalogue_dir).glob("*.rc")):
-        lines.append(catalogue.read_text(encoding="utf-8"))
+    for catalogue in catalogue_files(catalogue_dir):
+        lines.append(catalogue_with_maker(catalogue, maker))
     return "\n".join(lines) + "\n"
 
 
@@ -198,22 +370,30 @@ def main(argv=None):
     parser.add_argument("--upgrade-version", required=True)
     parser.add_argument("--candidate-versions", required=True)
     parser.add_argument("--notes-dir", default="")
-    parser.add_argument("--manifest", required=True)
+    parser.add_argument("--maker-name", default="Corvane")
     parser.add_argument("--catalogue", required=True)
-    parser.add_argument("--output", required=True)
+    parser.add_argument("--manifest")
+    parser.add_argument("--output", help="the resource script; without it, only check")
+    parser.add_argument("--names", default="",
+                        help="how messages name the package, upgrade version, candidate "
+                        "versions, notes folder and maker name, separated by commas")
     args = parser.parse_args(argv)
+    names = dict(zip(["package", "upgrade", "candidates", "notes", "maker"],
+                     args.names.split(","))) if args.names else None
+    inputs = Inputs(args.package, args.upgrade_version, args.candidate_versions, args.notes_dir,
+                    args.maker_name, args.catalogue, names)
     try:
-        notes, warnings = check_inputs(args.package, args.upgrade_version,
-                                       args.candidate_versions, args.notes_dir)
+        notes = inputs.check()
         check_catalogue(args.catalogue)
     except InputError as error:
         print(f"service pack input error: {error}", file=sys.stderr)
         return 1
-    for warning in warnings:
+    for warning in inputs.warnings:
         print(f"service pack input warning: {warning}", file=sys.stderr)
-    script = resource_script(args.package, args.upgrade_version, args.candidate_versions,
-                             notes, args.manifest, args.catalogue)
-    pathlib.Path(args.output).write_text(script, encoding="utf-8")
+    if args.output:
+        script = resource_script(args.package, args.upgrade_version, args.candidate_versions,
+                                 notes, args.manifest, args.catalogue, args.maker_name)
+        pathlib.Path(args.output).write_text(script, encoding="utf-8")
     return 0
 
 

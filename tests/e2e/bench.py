@@ -357,6 +357,11 @@ def build_dir():
     return pathlib.Path(os.environ["SP_BUILD_DIR"])
 
 
+def sample_patch():
+    """The patch package that servicepack.exe carries."""
+    return pathlib.Path(os.environ["SP_SAMPLE_PATCH"])
+
+
 def samples():
     """What the build's sample products and patches are (samples/samples.json)."""
     return json.loads((build_dir() / "samples" / "samples.json").read_text())

@@ -8,7 +8,7 @@ import bench
 class Extract(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.package = (bench.build_dir() / "samples" / "sample.msp").read_bytes()
+        cls.package = bench.sample_patch().read_bytes()
 
     def setUp(self):
         self.case = bench.Case(bench.base("none"))

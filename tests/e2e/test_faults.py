@@ -5,6 +5,8 @@ import unittest
 
 import bench
 
+ABSENT_MAKER = "Tōkai Söftware"  # the maker's name servicepack-absent.exe is built with
+
 
 class Faults(unittest.TestCase):
     @classmethod
@@ -44,8 +46,10 @@ class Faults(unittest.TestCase):
         with bench.Case(bench.base("all")) as case:
             result = case.servicepack(exe="servicepack-absent.exe")
             self.assert_returned(result, 1642)
+            text = bench.message(1033, 307, exe="servicepack-absent.exe")
+            self.assertIn(f"the expected {ABSENT_MAKER} product could not be located", text)
             self.assertEqual([(b.text, b.caption) for b in result.boxes],
-                             [(bench.message(1033, 307), bench.message(1033, 311))])
+                             [(text, bench.message(1033, 311))])
             quiet = case.servicepack("/q", exe="servicepack-absent.exe")
             self.assert_returned(quiet, 1642)
             self.assertEqual(quiet.boxes, [])

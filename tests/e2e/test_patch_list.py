@@ -5,7 +5,9 @@ import unittest
 
 import bench
 
-NOTES = sorted((pathlib.Path(__file__).resolve().parents[2] / "resources" / "notes").glob("*.txt"))
+NOTES = sorted((pathlib.Path(__file__).resolve().parents[2] / "resources" / "sample" / "notes")
+               .glob("*.txt"))
+assert NOTES, "the sample's notes are missing"
 
 
 def records():
@@ -74,7 +76,7 @@ class PatchList(unittest.TestCase):
         result = self.case.servicepack("/q /e C:\\sp.msp /p C:\\list.txt")
         self.assert_returned(result, 0)
         self.assertEqual(self.case.host("C:\\sp.msp").read_bytes(),
-                         (bench.build_dir() / "samples" / "sample.msp").read_bytes())
+                         bench.sample_patch().read_bytes())
         self.assertEqual(self.case.host("C:\\list.txt").read_bytes(), records())
         self.assertEqual(result.installer_calls("MsiConfigureProductExW"), [])
 

@@ -106,7 +106,7 @@ InstallOutcome Stop(const MessageContext& messages, Status failure) {
 
 void EnableLog(Platform& os, const std::u16string& logDirectory,
                const std::u16string& productName) {
-  if (const auto path = LogFilePath(logDirectory, productName)) {
+  if (const auto path = LogFilePath(logDirectory, productName); path && IsPlainLogPath(os, *path)) {
     os.MsiEnableLogW(kLogModeVerbose, *path, 0);
   } else {
     // No log rather than one that goes on writing into the previous product's.

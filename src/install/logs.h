@@ -21,6 +21,12 @@ void StripTrailingBackslash(std::u16string& path);
 
 bool DirectoryExists(Platform& os, const std::u16string& path);
 
+// Whether a Windows Installer log may be written at `path`: nothing stands there
+// yet, or a plain file of its own. A folder, a reparse point, a file with more
+// than one link or one whose final path lies elsewhere is not used: the installer
+// would write through it into someone else's file.
+bool IsPlainLogPath(Platform& os, const std::u16string& path);
+
 // "<directory>\<product name>.log" with the name made safe for a file name; in
 // "c:" when that is too long; none when even that does not fit.
 std::optional<std::u16string> LogFilePath(const std::u16string& directory,

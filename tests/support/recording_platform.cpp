@@ -459,8 +459,14 @@ TempPathResult RecordingPlatform::GetTempPathW(std::uint32_t bufferLength) {
 FullPathResult RecordingPlatform::GetFullPathNameW(const std::u16string& path,
                                                    std::uint32_t bufferLength) {
   Record("GetFullPathNameW", {S(path), N(bufferLength)});
-  const bool absolute = path.size() >= 2 && (path[1] == u':' || path[0] == u'\\');
-  const std::u16string full = absolute ? path : model.currentDirectory + u"\\" + path;
+  std::u16string full = model.currentDirectory + u"\\" + path;
+  if (path.size() >= 2 && path[1] == u':') {
+    full = path;
+  } else if (path.starts_with(u"\\\\")) {
+    full = path;  // a UNC path
+  } else if (path.starts_with(u"\\")) {
+    full = model.currentDirectory.substr(0, 2) + path;  // the root of the current drive
+  }
   if (full.size() >= bufferLength) {
     return FullPathResult{static_cast<std::uint32_t>(full.size() + 1), u""};
   }
@@ -573,12 +579,22 @@ FileHandle RecordingPlatform::CreateFileW(const std::u16string& path, std::uint3
     model.lastError = refused->second;
     return kInvalidFile;
   }
+  if (const auto refused = faults.reopenErrors.find(path);
+      disposition == win::kOpenExisting && refused != faults.reopenErrors.end()) {
+    model.lastError = refused->second;
+    return kInvalidFile;
+  }
   if (!ParentIsDirectory(path)) {
     model.lastError = kErrorPathNotFound;
     return kInvalidFile;
   }
+  if (path.size() == 3 && path[1] == u':' && (attributes & win::kFileFlagBackupSemantics) != 0) {
+    openFiles_[nextHandle_] = OpenFile{path, 0, 0, false};  // a drive root
+    return FileHandle(nextHandle_++);
+  }
   const auto it = model.files.find(path);
-  if (it != model.files.end() && it->second.directory) {
+  if (it != model.files.end() && it->second.directory &&
+      (attributes & win::kFileFlagBackupSemantics) == 0) {
     model.lastError = win::kErrorAccessDenied;
     return kInvalidFile;
   }
@@ -596,7 +612,7 @@ FileHandle RecordingPlatform::CreateFileW(const std::u16string& path, std::uint3
     created_.insert(path);
   }
   model.lastError = existed && disposition != win::kCreateNew ? win::kErrorAlreadyExists : 0;
-  openFiles_[nextHandle_] = OpenFile{path, 0, 0};
+  openFiles_[nextHandle_] = OpenFile{path, 0, 0, (access & win::kGenericWrite) != 0};
   return FileHandle(nextHandle_++);
 }
 
@@ -724,12 +740,20 @@ std::optional<std::u16string> RecordingPlatform::GetFinalPathNameByHandleW(FileH
     model.lastError = kErrorInvalidHandle;
     return std::nullopt;
   }
-  const FakeFile& stored = model.files[it->second.path];
-  return u"\\\\?\\" + stored.leadsTo.value_or(it->second.path);
+  const auto stored = model.files.find(it->second.path);
+  const bool led = stored != model.files.end() && stored->second.leadsTo;
+  return u"\\\\?\\" + (led ? *stored->second.leadsTo : it->second.path);
 }
 
 bool RecordingPlatform::CloseHandle(FileHandle file) {
   Record("CloseHandle", {FileRole(file)});
+  if (const auto it = openFiles_.find(static_cast<std::uintptr_t>(file));
+      it != openFiles_.end() && it->second.forWriting) {
+    if (const auto swap = faults.replacedAfterWrite.find(it->second.path);
+        swap != faults.replacedAfterWrite.end()) {
+      model.files[it->second.path].data = Bytes(swap->second);
+    }
+  }
   const bool open = openFiles_.erase(static_cast<std::uintptr_t>(file)) == 1;
   if (!open || faults.closeError) {
     model.lastError = faults.closeError.value_or(kErrorInvalidHandle);
@@ -743,7 +767,12 @@ bool RecordingPlatform::CloseHandle(FileHandle file) {
 SummaryOpenResult RecordingPlatform::MsiGetSummaryInformationW(const std::u16string& packagePath,
                                                                std::uint32_t updateCount) {
   Record("MsiGetSummaryInformationW", {S(packagePath), N(updateCount)});
-  std::uint32_t status = model.files.count(packagePath) != 0 ? 0 : kErrorOpenFailed;
+  // The installer finds a file by its short name as well.
+  bool found = model.files.count(packagePath) != 0;
+  for (const auto& [longPath, shortPath] : model.shortNames) {
+    found = found || (shortPath == packagePath && model.files.count(longPath) != 0);
+  }
+  std::uint32_t status = found ? 0 : kErrorOpenFailed;
   status = faults.summaryOpenStatus.value_or(status);
   if (status != 0) {
     return SummaryOpenResult{status, MsiHandle{}};

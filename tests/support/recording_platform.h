@@ -87,7 +87,11 @@ struct Faults {
   bool splitFails = false;                                  // CommandLineToArgvW
   std::map<std::u16string, std::uint32_t> attributeErrors;  // GetFileAttributesW refused
   std::u16string deniedPrefix;  // GetFileAttributesW refuses every path starting with it
-  std::map<std::u16string, std::uint32_t> openErrors;  // CreateFileW refused
+  std::map<std::u16string, std::uint32_t> openErrors;    // CreateFileW refused
+  std::map<std::u16string, std::uint32_t> reopenErrors;  // CreateFileW of an existing file refused
+  // Another process puts these bytes in the file once the program has written
+  // and closed it.
+  std::map<std::u16string, std::string> replacedAfterWrite;
   std::set<std::u16string> failingCreateDirectory;
   std::set<std::u16string> failingMoves;        // MoveFileReplaceW onto these targets
   std::uint64_t diskSpace = ~std::uint64_t{0};  // bytes the disk still takes
@@ -216,6 +220,7 @@ class RecordingPlatform : public Platform {
     std::u16string path;
     std::uint64_t position = 0;
     int writes = 0;
+    bool forWriting = false;
   };
   struct Found {
     std::pair<std::u16string, std::u16string> key;  // a resource, or (string block, language)

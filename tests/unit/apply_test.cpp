@@ -151,6 +151,16 @@ TEST_F(ApplyTest, UpgradeBeforeTheInstalledVersionStopsTheRun) {
   EXPECT_FALSE(outcome.completed);
   EXPECT_EQ(outcome.exitCode, 1603u);
   EXPECT_TRUE(m.os.model.Exists(u"C:\\T\\MSP2"));
+
+  // A product that failed before the stop decides the exit code.
+  m.os.log.clear();
+  m.process.targetProducts.clear();
+  AddProduct(u"{C}", u"Gamma", u"1033", u"9.1.029.0");
+  m.os.model.strings[1033][900] = u"9.1.029.0,9.1.031.0,9.1.030.0,";
+  m.os.model.products[u"{C}"].configureResults = {1618};
+  m.os.model.summaryText = u"{C};{A};{B}";
+  EXPECT_EQ(Apply(m).exitCode, 1618u);
+  EXPECT_EQ(m.os.log.BoxTexts().size(), 2u);
 }
 
 TEST_F(ApplyTest, ExtractionFailureShows300WithItsCode) {
@@ -370,6 +380,44 @@ TEST_F(ApplyTest, CommandLinesAreBuiltWhole) {
                                 test::Utf8(prompt) + "\" REINSTALL=ALL REINSTALLMODE=emus");
   EXPECT_EQ(test::Utf8(m.process.targetProducts[0]->commandLine),
             "PATCH=\"" + package + "\" REINSTALL=ALL REINSTALLMODE=emus");
+}
+
+TEST_F(ApplyTest, ALogPathThatIsNotAPlainFileTurnsLoggingOffAndTheRunGoesOn) {
+  m.os.model.files[u"C:\\T\\Alpha.log"] = {true, {}};
+  EXPECT_EQ(Apply(m).exitCode, 0u);
+  EXPECT_EQ(m.os.log.ArgsOf("MsiEnableLogW"),
+            (std::vector<std::vector<std::string>>{{"0x0", "", "0"}}));
+  EXPECT_EQ(m.os.log.Count("MsiConfigureProductExW"), 2u);
+}
+
+TEST_F(ApplyTest, ThePackageIsHeldFromItsCheckUntilItIsDeleted) {
+  Apply(m);
+  const std::vector<Call> calls = m.os.log.Of(
+      {"CreateFileW", "ReadFile", "CloseHandle", "MsiConfigureProductExW", "DeleteFileW"});
+  const auto at = [&calls](const Call& call) {
+    return std::find(calls.begin(), calls.end(), call) - calls.begin();
+  };
+  const Call held{"CreateFileW", {"C:\\T\\MSP2", "0x80000000", "1", "3", "0x80"}};
+  const Call released{"CloseHandle", {"file C:\\T\\MSP2"}};
+  ASSERT_LT(at(held), std::ssize(calls));
+  EXPECT_EQ(calls.at(static_cast<std::size_t>(at(held)) + 1).name, "ReadFile");
+  // The hold is the last handle on the package: find the release after the calls.
+  const auto lastRelease =
+      std::find(calls.rbegin(), calls.rend(), released).base() - calls.begin() - 1;
+  EXPECT_LT(at(held), at(kFirst));
+  EXPECT_GT(lastRelease, at(kSecond));
+  EXPECT_EQ(calls.at(static_cast<std::size_t>(lastRelease) + 1), kDelete);
+}
+
+TEST_F(ApplyTest, APackagePathWithASemicolonTakesItsShortForm) {
+  m.os.model.environment[u"TMP"] = u"C:\\a;b";
+  m.os.model.files[u"C:\\a;b"] = {true, {}};
+  m.os.model.shortNames[u"C:\\a;b\\MSP2"] = u"C:\\AB~1\\MSP2";
+  EXPECT_EQ(Apply(m).exitCode, 0u);
+  const auto calls = m.os.log.ArgsOf("MsiConfigureProductExW");
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls[1].at(3), "PATCH=\"C:\\AB~1\\MSP2\" REINSTALL=ALL REINSTALLMODE=emus");
+  EXPECT_FALSE(m.os.model.Exists(u"C:\\a;b\\MSP2"));
 }
 
 TEST_F(ApplyTest, ANameTooLongForAnyLogTurnsLoggingOff) {

@@ -93,6 +93,10 @@ TEST(LogFilePath, MakesTheProductNameSafeForAFileName) {
       {"nul", "C:\\T\\nul_.log"},
       {"Com7", "C:\\T\\Com7_.log"},
       {"LPT1.x", "C:\\T\\LPT1_.x.log"},
+      // Windows takes blanks before the first dot as part of the device name.
+      {"CON .x", "C:\\T\\CON_ .x.log"},
+      {"aux  ", "C:\\T\\aux_  .log"},
+      {"   ", "C:\\T\\   _.log"},
       {"COM0", "C:\\T\\COM0.log"},
       {"CONSOLE", "C:\\T\\CONSOLE.log"},
       {"Name.", "C:\\T\\Name._.log"},
@@ -102,6 +106,70 @@ TEST(LogFilePath, MakesTheProductNameSafeForAFileName) {
     EXPECT_EQ(Utf8(LogFilePath(u"C:\\T", Utf16(name)).value()), expected) << name;
   }
 }
+
+struct LogPathCase {
+  const char* description;
+  std::function<void(test::RecordingPlatform&)> arrange;
+  bool plain;
+};
+
+class IsPlainLogPathTest : public testing::TestWithParam<LogPathCase> {};
+
+TEST_P(IsPlainLogPathTest, TakesOnlyANewFileOrAPlainFileOfItsOwn) {
+  Machine m;
+  GetParam().arrange(m.os);
+  EXPECT_EQ(IsPlainLogPath(m.os, u"C:\\T\\Alpha.log"), GetParam().plain);
+}
+
+void PlainFile(test::RecordingPlatform& os) {
+  os.model.files[u"C:\\T\\Alpha.log"] = {false, test::Bytes("old log")};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, IsPlainLogPathTest,
+    testing::Values(
+        LogPathCase{"nothing there yet", [](auto&) {}, true},
+        LogPathCase{"a plain file", PlainFile, true},
+        LogPathCase{"a folder",
+                    [](auto& os) {
+                      os.model.files[u"C:\\T\\Alpha.log"] = {true, {}};
+                    },
+                    false},
+        LogPathCase{"a reparse point",
+                    [](auto& os) {
+                      PlainFile(os);
+                      os.model.files[u"C:\\T\\Alpha.log"].reparsePoint = true;
+                    },
+                    false},
+        LogPathCase{"a file with a second link",
+                    [](auto& os) {
+                      PlainFile(os);
+                      os.model.files[u"C:\\T\\Alpha.log"].links = 2;
+                    },
+                    false},
+        // What a link of the host looks like under Wine: plain, but its final path is elsewhere.
+        LogPathCase{"a file whose final path lies elsewhere",
+                    [](auto& os) {
+                      PlainFile(os);
+                      os.model.files[u"C:\\T\\Alpha.log"].leadsTo = u"C:\\Windows\\win.ini";
+                    },
+                    false},
+        LogPathCase{"a folder named by its short form",
+                    [](auto& os) {
+                      PlainFile(os);
+                      os.model.files[u"C:\\T\\Alpha.log"].leadsTo = u"C:\\Temp Long\\alpha.LOG";
+                      os.model.files[u"C:\\T"].leadsTo = u"C:\\Temp Long";
+                    },
+                    true},
+        LogPathCase{"attributes refused",
+                    [](auto& os) { os.faults.attributeErrors[u"C:\\T\\Alpha.log"] = 5; }, false},
+        LogPathCase{"a file that cannot be opened",
+                    [](auto& os) {
+                      PlainFile(os);
+                      os.faults.openErrors[u"C:\\T\\Alpha.log"] = 5;
+                    },
+                    false}),
+    test::DescriptionName());
 
 TEST(LogFilePath, FallsBackToCThenToNone) {
   const std::u16string deep = u"C:\\" + std::u16string(240, u'd');

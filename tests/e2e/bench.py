@@ -305,28 +305,34 @@ class Case:
         return self.run(program, arguments, **options)
 
     @contextlib.contextmanager
-    def holding(self, windows_path, seconds=120):
-        """While the block runs, another Windows program holds the file open for writing,
-        shared with nobody (Wine enforces sharing only between its own processes)."""
+    def beside(self, tool, arguments, ready):
+        """While the block runs, one of the bench's tools runs beside it; the block gets
+        the path of its output once the output holds `ready`."""
         self.runs += 1
         out_path = self.dir / f"run{self.runs}.out"
         with open(out_path, "wb") as out:
-            holder = subprocess.Popen(
-                ["wine", f"{BENCH_DIR}\\sphold.exe", windows_path, str(seconds)],
+            process = subprocess.Popen(
+                ["wine", f"{BENCH_DIR}\\{tool}.exe"] + list(arguments),
                 cwd=self.drive_c, env=wine_environment(self.prefix), stdout=out,
                 stderr=subprocess.DEVNULL)
         deadline = time.monotonic() + 60
-        while b"held" not in out_path.read_bytes():
-            if holder.poll() is not None or time.monotonic() > deadline:
-                holder.kill()
-                raise RuntimeError(f"sphold could not hold {windows_path}: "
-                                   f"{out_path.read_bytes()!r}")
+        while ready not in out_path.read_bytes():
+            if process.poll() is not None or time.monotonic() > deadline:
+                process.kill()
+                raise RuntimeError(f"{tool} did not start: {out_path.read_bytes()!r}")
             time.sleep(0.2)
         try:
-            yield
+            yield out_path
         finally:
-            holder.kill()
-            holder.wait()
+            process.kill()
+            process.wait()
+
+    @contextlib.contextmanager
+    def holding(self, windows_path, seconds=120):
+        """While the block runs, another Windows program holds the file open for writing,
+        shared with nobody (Wine enforces sharing only between its own processes)."""
+        with self.beside("sphold", [windows_path, str(seconds)], b"held"):
+            yield
 
     def run_tool(self, name, arguments, timeout=120):
         """Runs one of the bench's console tools and returns its standard output."""

@@ -1,9 +1,12 @@
 // Plays a same-user process that tries to change the package an installer is
-// about to hand Windows Installer: while it runs, it keeps renaming another
-// package over every MSP<n> file in a folder and opening those files for
-// writing, and prints one line per attempt with its result (0 or the error).
+// about to hand Windows Installer: while it runs, it keeps opening every MSP<n>
+// file in a folder for writing and putting another package in its place
+// (ReplaceFileW, which, unlike a rename, never makes a file that is gone), and prints
+// one line per attempt: what, which file and the result (0 or the error). It
+// starts once a marker file exists, so that a test can aim it at a stretch of
+// the installer's run.
 //
-//   spswap.exe <folder> <other package> <seconds>
+//   spswap.exe <folder> <other package> <seconds> <marker>
 //
 // It never writes into a file it opened: an open that succeeds is only counted.
 #include <windows.h>
@@ -29,8 +32,8 @@ bool IsPackageName(const wchar_t* name) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 4) {
-    std::fputs("usage: spswap.exe <folder> <other package> <seconds>\n", stderr);
+  if (argc != 5) {
+    std::fputs("usage: spswap.exe <folder> <other package> <seconds> <marker>\n", stderr);
     return 2;
   }
   const std::wstring folder = argv[1];
@@ -38,6 +41,9 @@ int wmain(int argc, wchar_t** argv) {
   const ULONGLONG end = GetTickCount64() + std::wcstoul(argv[3], nullptr, 10) * 1000ull;
   std::puts("started");
   std::fflush(stdout);
+  while (GetTickCount64() < end && GetFileAttributesW(argv[4]) == INVALID_FILE_ATTRIBUTES) {
+    Sleep(1);
+  }
   while (GetTickCount64() < end) {
     WIN32_FIND_DATAW found;
     const HANDLE search = FindFirstFileW((folder + L"\\MSP*").c_str(), &found);
@@ -58,13 +64,13 @@ int wmain(int argc, wchar_t** argv) {
         CloseHandle(file);
       }
       std::printf("open %ls %lu\n", found.cFileName, opened);
-      DWORD renamed = 0;
+      DWORD replaced = 0;
       if (!CopyFileW(argv[2], spare.c_str(), FALSE)) {
-        renamed = GetLastError();
-      } else if (!MoveFileExW(spare.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        renamed = GetLastError();
+        replaced = GetLastError();
+      } else if (!ReplaceFileW(target.c_str(), spare.c_str(), nullptr, 0, nullptr, nullptr)) {
+        replaced = GetLastError();
       }
-      std::printf("rename %ls %lu\n", found.cFileName, renamed);
+      std::printf("replace %ls %lu\n", found.cFileName, replaced);
       std::fflush(stdout);
     } while (FindNextFileW(search, &found));
     FindClose(search);

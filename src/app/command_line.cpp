@@ -37,6 +37,7 @@ bool ParseCommandLine(Platform& os, RunOptions& options) {
   options.extractionPath.clear();
   options.patchList = false;
   options.patchListPath.clear();
+  options.logPath.reset();
   options.install = true;
 
   try {
@@ -56,6 +57,14 @@ bool ParseCommandLine(Platform& os, RunOptions& options) {
                  IsOption(argument, u"/help")) {
         options.help = true;
         i += 1;
+      } else if (IsOption(argument, u"/log")) {
+        // As for "/e": the next argument is the file, whatever it looks like.
+        if (i + 1 < count) {
+          options.logPath = (*arguments)[i + 1];
+          i += 2;
+        } else {
+          i += 1;
+        }
       } else if (IsOption(argument, u"/e") || IsOption(argument, u"/p")) {
         // The next argument, whatever it looks like, is the mode's path.
         const bool extract = IsOption(argument, u"/e");

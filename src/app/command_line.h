@@ -1,6 +1,7 @@
 // Turning the process command line into RunOptions.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "platform/platform.h"
@@ -18,11 +19,12 @@ struct RunOptions {
   bool patchList = false;
   std::u16string patchListPath;
   bool list = false;
+  std::optional<std::u16string> logPath;  // "/log <file>": the run's own log
 };
 
 // Reads "/q" (also "/quiet", "/qn"), "/passive", "/norestart", "/?" (also "/h",
-// "/help"), "/e <path>", "/p <path>" and "/i" from the process command line into
-// `options`. Always true once the command line has been read.
+// "/help"), "/log <file>", "/e <path>", "/p <path>" and "/i" from the process
+// command line into `options`. Always true once the command line has been read.
 bool ParseCommandLine(Platform& os, RunOptions& options);
 
 }  // namespace sp

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "messages/run_log.h"
 #include "payload/temporary_name.h"
 #include "platform/platform.h"
 #include "products/product_record.h"
@@ -21,6 +22,7 @@ struct Process {
   std::u16string currentProductName;
   TemporaryNameGenerator temporaryNames;
   TargetProductList targetProducts;
+  RunLog log;  // silent unless "/log" names a file
 };
 
 }  // namespace sp

@@ -1,6 +1,8 @@
 #include "app/service_pack_main.h"
 
 #include "install/apply.h"
+#include "messages/catalogue.h"
+#include "messages/format.h"
 #include "payload/extract.h"
 #include "payload/patch_list.h"
 #include "products/package_summary.h"
@@ -8,11 +10,23 @@
 namespace sp {
 namespace {
 
+std::u16string Result(Status status) {
+  return u" result " + DecimalText(status.code());
+}
+
 // "/e": the package at the given path, or at a new temporary name. Shows nothing.
 Status RunExtractMode(Process& process) {
-  return ExtractPatchPackage(process.os, process.module, process.temporaryNames,
-                             process.options.extractionPath, kPackageResource)
-      .status();
+  const Status extracted = ExtractPatchPackage(process.os, process.module, process.temporaryNames,
+                                               process.options.extractionPath, kPackageResource)
+                               .status();
+  process.log.Write(u"extract " + process.options.extractionPath + Result(extracted));
+  return extracted;
+}
+
+Status RunPatchListMode(Process& process) {
+  const Status written = WritePatchList(MessagesFor(process), process.options.patchListPath);
+  process.log.Write(u"patch list " + process.options.patchListPath + Result(written));
+  return written;
 }
 
 // "/i": the target product codes in one box, also in quiet mode. The box shows
@@ -24,8 +38,44 @@ Status RunListMode(Process& process) {
                                .status();
   std::u16string codes;
   const Status read = ReadTargetProductCodes(process.os, packagePath, codes);
+  const Status listed = extracted.ok() ? read : extracted;
+  process.log.Write(u"list " + packagePath + u" targets " + codes + Result(listed));
+  process.log.Write(u"box list shown");
   process.os.MessageBoxW(codes, u"List of Products", win::kMbTopmostSetForeground);
-  return extracted.ok() ? read : extracted;
+  return listed;
+}
+
+// The run log's first lines: what the service pack carries and how it was asked to run.
+void StartLog(Process& process) {
+  if (!process.log.writing()) {
+    return;
+  }
+  std::u16string upgrade;
+  std::u16string candidates;
+  LoadCatalogString(process.os, process.module, MessageId::kUpgradeVersion, upgrade,
+                    kCatalogueCapacity);
+  LoadCatalogString(process.os, process.module, MessageId::kCandidateVersions, candidates,
+                    kCatalogueCapacity);
+  process.log.Write(u"start upgrade " + upgrade + u" candidates " + candidates + u" command line " +
+                    process.os.GetCommandLineW());
+  const RunOptions& o = process.options;
+  std::u16string understood = u"options";
+  const auto add = [&understood](bool set, std::u16string_view word) {
+    if (set) {
+      understood += u" ";
+      understood += word;
+    }
+  };
+  add(o.help, u"help");
+  add(o.install && !o.help, u"install");
+  add(o.extract, u"extract \"" + o.extractionPath + u"\"");
+  add(o.patchList, u"patch-list \"" + o.patchListPath + u"\"");
+  add(o.list, u"list");
+  add(o.quiet, u"quiet");
+  add(o.passive, u"passive");
+  add(o.noRestart, u"norestart");
+  add(true, u"log \"" + *o.logPath + u"\"");
+  process.log.Write(understood);
 }
 
 }  // namespace
@@ -41,9 +91,9 @@ InstallOptions InstallOptionsFor(const RunOptions& options) {
   return install;
 }
 
-MessageContext MessagesFor(const Process& process) {
+MessageContext MessagesFor(Process& process) {
   return MessageContext{process.os, process.module,
-                        process.options.quiet || process.options.passive};
+                        process.options.quiet || process.options.passive, process.log};
 }
 
 std::uint32_t ServicePackMain(Process& process) {
@@ -51,6 +101,10 @@ std::uint32_t ServicePackMain(Process& process) {
     return 0;
   }
   const RunOptions& options = process.options;
+  if (options.logPath) {
+    process.log = RunLog::Open(process.os, *options.logPath);
+  }
+  StartLog(process);
   const MessageContext messages = MessagesFor(process);
   // With several modes, the first that fails decides the exit code.
   std::uint32_t exitCode = 0;
@@ -61,7 +115,7 @@ std::uint32_t ServicePackMain(Process& process) {
   };
   if (options.help) {
     // Nothing else runs: whoever asks for help has not yet chosen what to do.
-    ShowHelp(process.os, process.module);
+    ShowHelp(messages);
   } else if (options.install) {
     exitCode = ApplyPatchToProducts(messages, InstallOptionsFor(options), process.temporaryNames,
                                     process.targetProducts, process.currentProductName)
@@ -71,13 +125,14 @@ std::uint32_t ServicePackMain(Process& process) {
       keepFirstFailure(RunExtractMode(process));
     }
     if (options.patchList) {
-      keepFirstFailure(WritePatchList(messages, process.options.patchListPath));
+      keepFirstFailure(RunPatchListMode(process));
     }
     if (options.list) {
       keepFirstFailure(RunListMode(process));
     }
   }
   process.targetProducts.clear();
+  process.log.Write(u"exit code " + DecimalText(exitCode));
   return exitCode;
 }
 

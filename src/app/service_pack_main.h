@@ -14,7 +14,7 @@ namespace sp {
 InstallOptions InstallOptionsFor(const RunOptions& options);
 
 // What messages read in this process: "/q" and "/passive" show none.
-MessageContext MessagesFor(const Process& process);
+MessageContext MessagesFor(Process& process);
 
 // Runs the modes the command line selects and returns the process exit code.
 std::uint32_t ServicePackMain(Process& process);

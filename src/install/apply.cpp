@@ -7,6 +7,7 @@
 #include "install/package_path.h"
 #include "install/version_gate.h"
 #include "messages/catalogue.h"
+#include "messages/format.h"
 #include "payload/extract.h"
 #include "payload/held_package.h"
 #include "products/discovery.h"
@@ -65,10 +66,14 @@ class ExitCode {
 };
 
 // The record keeps the command line of its last reconfiguration.
-std::uint32_t Reconfigure(Platform& os, ProductRecord& record, std::u16string commandLine) {
+std::uint32_t Reconfigure(const MessageContext& messages, ProductRecord& record,
+                          std::u16string commandLine) {
   record.commandLine = std::move(commandLine);
-  return os.MsiConfigureProductExW(record.productCode, kInstallLevelDefault, kInstallStateDefault,
-                                   record.commandLine);
+  const std::uint32_t result = messages.os.MsiConfigureProductExW(
+      record.productCode, kInstallLevelDefault, kInstallStateDefault, record.commandLine);
+  messages.log.Write(u"reconfigure " + record.productCode + u" " + record.commandLine +
+                     u" result " + DecimalText(result));
+  return result;
 }
 
 // Two reconfigurations: the first with the prompt that lists the applications to
@@ -81,13 +86,13 @@ void ApplyPatch(const MessageContext& messages, ProductRecord& record, const std
                     kCatalogueCapacity);
   ReconfigurationCommandLines commandLines =
       MakeCommandLines(patch, applicationsToClose, noRestart);
-  const std::uint32_t first = Reconfigure(os, record, std::move(commandLines.first));
+  const std::uint32_t first = Reconfigure(messages, record, std::move(commandLines.first));
   if (!Succeeded(first)) {
     exitCode.Failed(first);
     ShowFailure(messages, Status::Failure(first));
     return;
   }
-  const std::uint32_t second = Reconfigure(os, record, std::move(commandLines.second));
+  const std::uint32_t second = Reconfigure(messages, record, std::move(commandLines.second));
   if (!Succeeded(second)) {
     exitCode.Failed(second);
     ShowFailure(messages, Status::Failure(second));
@@ -99,19 +104,39 @@ void ApplyPatch(const MessageContext& messages, ProductRecord& record, const std
 }
 
 // A run that ends before the products are handled: message 300 with the code.
-InstallOutcome Stop(const MessageContext& messages, Status failure) {
+InstallOutcome Stop(const MessageContext& messages, std::u16string_view what, Status failure) {
+  messages.log.Write(std::u16string(what) + u": error " + DecimalText(failure.code()));
   ShowFailure(messages, failure);
   return InstallOutcome{false, failure.code()};
 }
 
-void EnableLog(Platform& os, const std::u16string& logDirectory,
-               const std::u16string& productName) {
-  if (const auto path = LogFilePath(logDirectory, productName); path && IsPlainLogPath(os, *path)) {
+// Turns on the product's Windows Installer log, and says where it goes (or why
+// there is none) for the run log.
+std::u16string EnableLog(Platform& os, const std::u16string& logDirectory,
+                         const std::u16string& productName) {
+  const auto path = LogFilePath(logDirectory, productName);
+  if (path && IsPlainLogPath(os, *path)) {
     os.MsiEnableLogW(kLogModeVerbose, *path, 0);
-  } else {
-    // No log rather than one that goes on writing into the previous product's.
-    os.MsiEnableLogW(0, u"", 0);
+    return u"log " + *path;
   }
+  // No log rather than one that goes on writing into the previous product's.
+  os.MsiEnableLogW(0, u"", 0);
+  return path ? u"no log: " + *path + u" is not a plain file of its own"
+              : u"no log: the path does not fit";
+}
+
+std::u16string_view Decision(VersionGate gate) {
+  switch (gate) {
+    case VersionGate::kUpToDate:
+      return u"up to date";
+    case VersionGate::kUnsupported:
+      return u"unsupported";
+    case VersionGate::kQualifies:
+      return u"qualifies";
+    case VersionGate::kStopRun:
+      break;
+  }
+  return u"stops the run";
 }
 
 }  // namespace
@@ -136,21 +161,22 @@ InstallOutcome ApplyPatchToProducts(const MessageContext& messages, const Instal
   const auto extracted =
       ExtractPatchPackage(os, messages.module, names, patchSourcePath, kPackageResource);
   if (!extracted.ok()) {
-    return Stop(messages, extracted.status());
+    return Stop(messages, u"package not written", extracted.status());
   }
+  messages.log.Write(u"package " + patchSourcePath + u" written");
   // From here until the last reconfiguration nobody can change the package.
   auto package = HeldPackage::Hold(os, patchSourcePath, *extracted);
   if (!package.ok()) {
-    return Stop(messages, package.status());
+    return Stop(messages, u"package changed or unreadable once written", package.status());
   }
   const auto installerPath = InstallerPackagePath(os, patchSourcePath);
   if (!installerPath.ok()) {
-    return Stop(messages, installerPath.status());
+    return Stop(messages, u"package path unfit for the installer", installerPath.status());
   }
   if (const Status discovered =
-          DiscoverTargetProducts(os, messages.module, *installerPath, products);
+          DiscoverTargetProducts(os, messages.module, *installerPath, products, messages.log);
       !discovered.ok()) {
-    return Stop(messages, discovered);
+    return Stop(messages, u"target products not read", discovered);
   }
   if (products.empty()) {
     ShowMessage(messages, MessageId::kNoTargetProduct);
@@ -164,9 +190,15 @@ InstallOutcome ApplyPatchToProducts(const MessageContext& messages, const Instal
     ProductRecord& record = *products[i];
     currentProductName = record.productName;
     os.SetThreadLocale(static_cast<std::uint32_t>(ParseDecimal(record.language)));
-    EnableLog(os, logDirectory, record.productName);
-    switch (
-        CheckVersion(record.installedVersion, record.upgradeVersion, record.candidateVersions)) {
+    const std::u16string logged = EnableLog(os, logDirectory, record.productName);
+    const VersionGate gate =
+        CheckVersion(record.installedVersion, record.upgradeVersion, record.candidateVersions);
+    const std::u16string product = u"product " + record.productCode + u" ";
+    messages.log.Write(product + u"name \"" + record.productName + u"\" language " +
+                       record.language + u" version " + record.installedVersion);
+    messages.log.Write(product + u"decision " + std::u16string(Decision(gate)));
+    messages.log.Write(product + logged);
+    switch (gate) {
       case VersionGate::kUpToDate:
         ++upToDate;
         break;

@@ -44,7 +44,9 @@ const MessageStyle* FindStyle(MessageId id) {
 }  // namespace
 
 void ShowMessage(const MessageContext& messages, MessageId id, std::u16string_view productName) {
+  const std::u16string logged = u"box " + DecimalText(static_cast<std::uint32_t>(id));
   if (messages.quiet) {
+    messages.log.Write(logged + u" suppressed");
     return;
   }
   Platform& os = messages.os;
@@ -69,10 +71,13 @@ void ShowMessage(const MessageContext& messages, MessageId id, std::u16string_vi
     LoadCatalogString(os, messages.module, entry->caption, caption, kCatalogueCapacity);
     style = entry->style;
   }
+  messages.log.Write(logged + u" shown");
   os.MessageBoxW(shown, caption, style);
 }
 
-void ShowHelp(Platform& os, ModuleHandle module) {
+void ShowHelp(const MessageContext& messages) {
+  Platform& os = messages.os;
+  const ModuleHandle module = messages.module;
   std::u16string text;
   for (auto id = static_cast<std::uint32_t>(MessageId::kHelpFirst);
        id <= static_cast<std::uint32_t>(MessageId::kHelpLast); ++id) {
@@ -87,6 +92,7 @@ void ShowHelp(Platform& os, ModuleHandle module) {
     text += entry;
   }
   // One caption in every language, as the "List of Products" box has.
+  messages.log.Write(u"box help shown");
   os.MessageBoxW(text, u"Service Pack", kStyleInformation);
 }
 

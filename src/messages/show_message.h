@@ -4,17 +4,20 @@
 #include <string_view>
 
 #include "messages/message_id.h"
+#include "messages/run_log.h"
 #include "platform/platform.h"
 #include "platform/status.h"
 
 namespace sp {
 
 // What showing a message reads besides its id: the platform, the module whose
-// string tables hold the catalogue, and whether the run is quiet.
+// string tables hold the catalogue, and whether the run is quiet; and the run
+// log, which records each box shown or suppressed.
 struct MessageContext {
   Platform& os;
   ModuleHandle module;
   bool quiet;
+  RunLog& log;
 };
 
 // Shows message `id` in the thread's language, with `productName` in place of
@@ -26,7 +29,7 @@ void ShowMessage(const MessageContext& messages, MessageId id,
 // The help: texts 316 to 319 in the thread's language, the empty ones left out,
 // each on a line of its own, in one box captioned "Service Pack". Asked for, so
 // shown whether or not the run is quiet.
-void ShowHelp(Platform& os, ModuleHandle module);
+void ShowHelp(const MessageContext& messages);
 
 // Message 300 with the code of `failure`, which becomes the thread's last error
 // (also in quiet mode, where nothing is shown).

@@ -91,6 +91,16 @@ struct ReadResult {
   std::uint32_t read = 0;  // bytes the platform reports as read; 0 at the end of the file
 };
 
+// GetLocalTime's answer, to the second.
+struct LocalTime {
+  std::uint16_t year = 0;
+  std::uint16_t month = 0;
+  std::uint16_t day = 0;
+  std::uint16_t hour = 0;
+  std::uint16_t minute = 0;
+  std::uint16_t second = 0;
+};
+
 // What GetFileInformationByHandle reports that the program looks at.
 struct FileInformation {
   std::uint32_t attributes = 0;
@@ -140,6 +150,7 @@ class Platform {
 
   // Process command line and environment.
   virtual std::u16string GetCommandLineW() = 0;
+  virtual LocalTime GetLocalTime() = 0;
   // CommandLineToArgvW; the array is released with GlobalFree before this returns.
   virtual std::optional<std::vector<std::u16string>> CommandLineToArgvW(
       const std::u16string& commandLine) = 0;

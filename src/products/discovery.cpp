@@ -37,7 +37,7 @@ bool ReadProductIdentity(Platform& os, const std::u16string& productCode, std::u
 }
 
 Status DiscoverTargetProducts(Platform& os, ModuleHandle module, const std::u16string& packagePath,
-                              TargetProductList& products) {
+                              TargetProductList& products, RunLog& log) {
   ProductRecord templateRecord;
   // A version text missing from the catalogue names no code of its own.
   if (LoadCatalogString(os, module, MessageId::kUpgradeVersion, templateRecord.upgradeVersion,
@@ -50,6 +50,7 @@ Status DiscoverTargetProducts(Platform& os, ModuleHandle module, const std::u16s
   if (const Status read = ReadTargetProductCodes(os, packagePath, codes); !read.ok()) {
     return read;
   }
+  log.Write(u"targets " + codes);
 
   // The template holds the part of the list not yet walked, each code ended by
   // ";". An empty entry ends the walk.
@@ -58,7 +59,9 @@ Status DiscoverTargetProducts(Platform& os, ModuleHandle module, const std::u16s
        end != std::u16string::npos && end > 0; end = templateRecord.productCode.find(u';')) {
     auto record = std::make_unique<ProductRecord>(templateRecord);
     record->productCode = templateRecord.productCode.substr(0, end);
-    if (IsProductPresent(os, record->productCode)) {
+    const bool present = IsProductPresent(os, record->productCode);
+    log.Write(u"product " + record->productCode + (present ? u" present" : u" absent"));
+    if (present) {
       record->installedVersion = ReadInstalledVersion(os, record->productCode);
       ReadProductIdentity(os, record->productCode, record->productName, record->language);
       products.push_back(std::move(record));

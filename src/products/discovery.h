@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "messages/run_log.h"
 #include "platform/platform.h"
 #include "platform/status.h"
 #include "products/product_record.h"
@@ -18,8 +19,9 @@ bool ReadProductIdentity(Platform& os, const std::u16string& productCode, std::u
 
 // Reads the version texts 700 and 900 from `module` and the package's target
 // codes, and appends a record to `products` for each present product, in the
-// order of the codes. A failure leaves `products` untouched.
+// order of the codes. A failure leaves `products` untouched. The run log gets the
+// codes as read and whether each product is present.
 Status DiscoverTargetProducts(Platform& os, ModuleHandle module, const std::u16string& packagePath,
-                              TargetProductList& products);
+                              TargetProductList& products, RunLog& log);
 
 }  // namespace sp

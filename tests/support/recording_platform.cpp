@@ -387,6 +387,11 @@ int RecordingPlatform::MessageBoxW(const std::u16string& text, const std::u16str
 
 // ---- command line and environment ----
 
+LocalTime RecordingPlatform::GetLocalTime() {
+  Record("GetLocalTime", {});
+  return model.localTime;
+}
+
 std::u16string RecordingPlatform::GetCommandLineW() {
   Record("GetCommandLineW", {});
   return model.commandLine;

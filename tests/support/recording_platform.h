@@ -63,6 +63,7 @@ struct Model {
   std::uint32_t lastError = 0;
 
   std::u16string commandLine = u"servicepack.exe";
+  LocalTime localTime{2026, 12, 8, 9, 5, 7};
   std::optional<std::vector<std::u16string>> arguments;  // the split, instead of splitting
   std::map<std::u16string, std::u16string> environment;
 
@@ -175,6 +176,7 @@ class RecordingPlatform : public Platform {
   int MessageBoxW(const std::u16string& text, const std::u16string& caption,
                   std::uint32_t style) override;
   std::u16string GetCommandLineW() override;
+  LocalTime GetLocalTime() override;
   std::optional<std::vector<std::u16string>> CommandLineToArgvW(
       const std::u16string& commandLine) override;
   std::optional<std::u16string> GetEnvironmentVariableW(const std::u16string& name) override;

@@ -22,6 +22,7 @@ struct OptionCase {
   bool passive = false;
   bool noRestart = false;
   bool help = false;
+  const char* logPath = nullptr;  // none when "/log" named no file
 };
 
 class ParseCommandLineTest : public testing::TestWithParam<OptionCase> {};
@@ -44,6 +45,10 @@ TEST_P(ParseCommandLineTest, FillsRunOptions) {
   EXPECT_EQ(o.passive, c.passive);
   EXPECT_EQ(o.noRestart, c.noRestart);
   EXPECT_EQ(o.help, c.help);
+  EXPECT_EQ(o.logPath.has_value(), c.logPath != nullptr);
+  if (o.logPath && c.logPath != nullptr) {
+    EXPECT_EQ(test::Utf8(*o.logPath), c.logPath);
+  }
   EXPECT_EQ(os.log.all(), (std::vector<test::Call>{{"GetCommandLineW", {}},
                                                    {"CommandLineToArgvW", {c.commandLine}}}));
 }
@@ -53,6 +58,17 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         // install, quiet, extract, path, patch list, path, list
         OptionCase{"sp.exe", true, false, false, "", false, "", false},
+        // "/log": the next argument is the file, whatever it looks like.
+        OptionCase{"sp.exe /q /norestart /log C:\\logs\\sp.log", true, true, false, "", false, "",
+                   false, false, true, false, "C:\\logs\\sp.log"},
+        OptionCase{"sp.exe /LOG /q", true, false, false, "", false, "", false, false, false, false,
+                   "/q"},
+        OptionCase{"sp.exe /log", true, false, false, "", false, "", false},
+        OptionCase{"sp.exe /e /log x", false, false, true, "/log", false, "", false},
+        OptionCase{"sp.exe /p /log C:\\sp.log", false, false, false, "", true, "/log", false, false,
+                   false, false, nullptr},
+        OptionCase{"sp.exe /i /log C:\\sp.log", false, false, false, "", false, "", true},
+        OptionCase{"sp.exe /logs x", true, false, false, "", false, "", false},
         OptionCase{"sp.exe /q", true, true, false, "", false, "", false},
         OptionCase{"sp.exe /e", false, false, true, "", false, "", false},
         OptionCase{"sp.exe /e C:\\out.msp", false, false, true, "C:\\out.msp", false, "", false},

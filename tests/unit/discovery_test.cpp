@@ -29,8 +29,9 @@ class DiscoveryTest : public testing::Test {
 
   std::vector<std::string> Discover(const char* codes) {
     m.os.model.summaryText = test::Utf16(codes);
-    EXPECT_TRUE(
-        DiscoverTargetProducts(m.os, m.os.model.module, kPackage, m.process.targetProducts).ok());
+    EXPECT_TRUE(DiscoverTargetProducts(m.os, m.os.model.module, kPackage, m.process.targetProducts,
+                                       m.process.log)
+                    .ok());
     std::vector<std::string> found;
     for (const auto& record : m.process.targetProducts) {
       found.push_back(Utf8(record->productCode));
@@ -152,8 +153,8 @@ class DiscoveryFailureTest : public DiscoveryTest,
 TEST_P(DiscoveryFailureTest, ReportsTheStepsCodeAndMakesNoRecord) {
   m.os.model.summaryText = u"{A}";
   GetParam().arrange(m.os);
-  const Status discovered =
-      DiscoverTargetProducts(m.os, m.os.model.module, kPackage, m.process.targetProducts);
+  const Status discovered = DiscoverTargetProducts(m.os, m.os.model.module, kPackage,
+                                                   m.process.targetProducts, m.process.log);
   EXPECT_EQ(discovered.code(), GetParam().code);
   EXPECT_TRUE(m.process.targetProducts.empty());
   EXPECT_EQ(m.os.log.Count("MsiQueryProductStateW"), 0u);

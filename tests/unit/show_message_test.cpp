@@ -19,10 +19,11 @@ class ShowMessageTest : public testing::Test {
   }
 
   void Show(MessageId id) {
-    ShowMessage(MessageContext{os, os.model.module, quiet}, id, productName);
+    ShowMessage(MessageContext{os, os.model.module, quiet, log}, id, productName);
   }
 
   RecordingPlatform os;
+  RunLog log;
   bool quiet = false;
   std::u16string productName = u"Corvane Studio";
 };

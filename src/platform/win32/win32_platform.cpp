@@ -176,6 +176,12 @@ int Win32Platform::MessageBoxW(const std::u16string& text, const std::u16string&
   return messageBox != nullptr ? messageBox(nullptr, W(text), W(caption), style) : 0;
 }
 
+LocalTime Win32Platform::GetLocalTime() {
+  SYSTEMTIME now{};
+  ::GetLocalTime(&now);
+  return LocalTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}
+
 std::u16string Win32Platform::GetCommandLineW() {
   return U(::GetCommandLineW());
 }

@@ -29,6 +29,7 @@ class Win32Platform final : public Platform {
   int MessageBoxW(const std::u16string& text, const std::u16string& caption,
                   std::uint32_t style) override;
   std::u16string GetCommandLineW() override;
+  LocalTime GetLocalTime() override;
   std::optional<std::vector<std::u16string>> CommandLineToArgvW(
       const std::u16string& commandLine) override;
   std::optional<std::u16string> GetEnvironmentVariableW(const std::u16string& name) override;

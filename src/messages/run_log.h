@@ -1,0 +1,38 @@
+// The run's own record of what it found and decided ("/log <file>"), for the
+// administrator who deploys it silently: lines appended to a file, each the local
+// time "YYYY-MM-DD HH:MM:SS", a blank and the text, in UTF-8 ending in CR LF, with
+// control characters written as \xNN. A log that cannot be opened or written never
+// stops or changes the run: it falls silent.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/owned.h"
+
+namespace sp {
+
+class RunLog {
+ public:
+  RunLog() = default;  // writes nothing
+
+  // Opens the file at `path` for appending, creating it (not its folder) if it
+  // is missing; a silent log when it cannot be opened.
+  static RunLog Open(Platform& os, const std::u16string& path);
+
+  // One line; nothing once the log has fallen silent.
+  void Write(std::u16string_view text);
+  bool writing() const { return file_.has_value(); }
+
+ private:
+  RunLog(Platform& os, OwnedFile file);
+
+  Platform* os_ = nullptr;
+  std::optional<OwnedFile> file_;
+};
+
+// The text of one line as the log writes it: control characters as \xNN, in UTF-8.
+std::string RunLogText(std::u16string_view text);
+
+}  // namespace sp

@@ -1,0 +1,175 @@
+#include "messages/run_log.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "app/service_pack_main.h"
+#include "fixtures.h"
+
+namespace sp {
+namespace {
+
+using test::Machine;
+
+TEST(RunLogText, WritesControlCharactersAsEscapesAndTheRestAsUtf8) {
+  const std::pair<std::u16string, std::string> cases[] = {
+      {u"plain", "plain"},
+      {u"tab\there\r\n", "tab\\x09here\\x0D\\x0A"},
+      {u"\x01\x1F\x7F", "\\x01\\x1F\\x7F"},
+      {u"Fran\u00E7ais \u65E5\u672C",
+       "Fran\xC3\xA7"
+       "ais \xE6\x97\xA5\xE6\x9C\xAC"},
+      {u"\U0001F600", "\xF0\x9F\x98\x80"},
+      {std::u16string(1, u'\xD800') + u"x", "\xEF\xBF\xBDx"},  // half a pair
+  };
+  for (const auto& [text, expected] : cases) {
+    EXPECT_EQ(RunLogText(text), expected) << test::Utf8(text);
+  }
+}
+
+class RunLogTest : public testing::Test {
+ protected:
+  RunLogTest() {
+    AddProduct(u"{A}", u"Alpha", u"1033", u"9.1.030.0");      // qualifies
+    AddProduct(u"{B}", u"Beta\tTwo", u"1031", u"9.1.031.0");  // up to date
+    AddProduct(u"{C}", u"Gamma", u"1036", u"8.0.0.0");        // unsupported
+    m.os.model.summaryText = u"{A};{X};{B};{C}";
+  }
+
+  void AddProduct(std::u16string code, std::u16string name, std::u16string language,
+                  std::u16string version) {
+    m.os.model.products[code] = test::FakeProduct{5,
+                                                  {{u"ProductName", std::move(name)},
+                                                   {u"Language", std::move(language)},
+                                                   {u"VersionString", std::move(version)}},
+                                                  {}};
+  }
+
+  std::uint32_t Run(const char* arguments) {
+    m.os.model.commandLine = u"servicepack.exe " + test::Utf16(arguments);
+    return ServicePackMain(m.process);
+  }
+
+  // The log's whole lines without their times, which must each be the local time.
+  std::vector<std::string> Lines(const std::u16string& path) const {
+    const std::string text = m.os.model.FileText(path);
+    std::vector<std::string> lines;
+    const std::regex line("2026-12-08 09:05:07 (.*)");
+    for (std::size_t at = 0, end = 0; (end = text.find("\r\n", at)) != std::string::npos;
+         at = end + 2) {
+      std::smatch match;
+      const std::string whole = text.substr(at, end - at);
+      EXPECT_TRUE(std::regex_match(whole, match, line)) << whole;
+      lines.push_back(match[1]);
+    }
+    return lines;
+  }
+
+  Machine m;
+};
+
+const std::string kFirstLine =
+    "PATCH=\"C:\\T\\MSP2\" REBOOTPROMPT=S FILESINUSETEXT=\"Close these:\" REINSTALL=ALL "
+    "REINSTALLMODE=emus REBOOT=ReallySuppress";
+const std::string kSecondLine =
+    "PATCH=\"C:\\T\\MSP2\" REINSTALL=ALL REINSTALLMODE=emus REBOOT=ReallySuppress";
+
+TEST_F(RunLogTest, RecordsEveryDecisionOfAnInstallRun) {
+  m.os.model.files[u"C:\\logs"] = {true, {}};
+  EXPECT_EQ(Run("/q /norestart /log C:\\logs\\sp.log"), 1642u);
+
+  EXPECT_EQ(Lines(u"C:\\logs\\sp.log"),
+            (std::vector<std::string>{
+                "start upgrade 9.1.031.0 candidates 9.1.030.0, command line servicepack.exe /q "
+                "/norestart /log C:\\logs\\sp.log",
+                "options install quiet norestart log \"C:\\logs\\sp.log\"",
+                "package C:\\T\\MSP2 written",
+                "targets {A};{X};{B};{C}",
+                "product {A} present",
+                "product {X} absent",
+                "product {B} present",
+                "product {C} present",
+                "product {A} name \"Alpha\" language 1033 version 9.1.030.0",
+                "product {A} decision qualifies",
+                "product {A} log C:\\T\\Alpha.log",
+                "reconfigure {A} " + kFirstLine + " result 0",
+                "reconfigure {A} " + kSecondLine + " result 0",
+                "box 301 suppressed",
+                "product {B} name \"Beta\\x09Two\" language 1031 version 9.1.031.0",
+                "product {B} decision up to date",
+                "product {B} log C:\\T\\Beta_Two.log",
+                "product {C} name \"Gamma\" language 1036 version 8.0.0.0",
+                "product {C} decision unsupported",
+                "product {C} log C:\\T\\Gamma.log",
+                "box 308 suppressed",
+                "exit code 1642",
+            }));
+}
+
+TEST_F(RunLogTest, AppendsAndRecordsTheModes) {
+  m.os.model.files[u"C:\\sp.log"] = {false, test::Bytes("earlier\r\n")};
+  EXPECT_EQ(Run("/e C:\\out.msp /p C:\\list.txt /log C:\\sp.log"), 0u);
+  m.os.faults.summaryOpenStatus = 1620;
+  EXPECT_EQ(Run("/log C:\\sp.log /i"), 1620u);
+
+  const std::string text = m.os.model.FileText(u"C:\\sp.log");
+  ASSERT_TRUE(text.starts_with("earlier\r\n"));
+  m.os.model.files[u"C:\\sp.log"].data = test::Bytes(text.substr(9));
+  const std::vector<std::string> lines = Lines(u"C:\\sp.log");
+  EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()),
+            (std::vector<std::string>{
+                "options extract \"C:\\out.msp\" patch-list \"C:\\list.txt\" log \"C:\\sp.log\"",
+                "extract C:\\out.msp result 0",
+                "patch list C:\\list.txt result 0",
+                "exit code 0",
+                "start upgrade 9.1.031.0 candidates 9.1.030.0, command line servicepack.exe "
+                "/log C:\\sp.log /i",
+                "options list log \"C:\\sp.log\"",
+                "list C:\\T\\MSP2 targets  result 1620",
+                "box list shown",
+                "exit code 1620",
+            }));
+}
+
+struct LogFault {
+  const char* description;
+  std::function<void(test::RecordingPlatform&)> inject;
+  std::size_t lines;  // what the log holds afterwards
+};
+
+class RunLogFaultTest : public RunLogTest, public testing::WithParamInterface<LogFault> {};
+
+TEST_P(RunLogFaultTest, NeverChangesTheRun) {
+  Machine plain;
+  plain.os.model = m.os.model;
+  plain.os.model.commandLine = u"servicepack.exe /norestart";
+  const std::uint32_t expected = ServicePackMain(plain.process);
+
+  GetParam().inject(m.os);
+  EXPECT_EQ(Run("/norestart /log C:\\sp.log"), expected);
+
+  EXPECT_EQ(
+      m.os.log.Of({"MsiConfigureProductExW", "MsiEnableLogW", "MessageBoxW", "DeleteFileW"}),
+      plain.os.log.Of({"MsiConfigureProductExW", "MsiEnableLogW", "MessageBoxW", "DeleteFileW"}));
+  EXPECT_EQ(Lines(u"C:\\sp.log").size(), GetParam().lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, RunLogFaultTest,
+    testing::Values(LogFault{"cannot be opened",
+                             [](auto& os) { os.faults.openErrors[u"C:\\sp.log"] = 32; }, 0},
+                    LogFault{"a write fails",
+                             [](auto& os) {
+                               os.faults.failingWrites[{u"C:\\sp.log", 3}] = 112;
+                             },
+                             2},
+                    LogFault{"the disk fills",
+                             [](auto& os) {
+                               os.faults.partialWrites[{u"C:\\sp.log", 5}] = 4;
+                             },
+                             4}),
+    test::DescriptionName());
+
+}  // namespace
+}  // namespace sp

@@ -74,19 +74,17 @@ void RunLog::Write(std::u16string_view text) {
     return;
   }
   const LocalTime now = os_->GetLocalTime();
+  const struct {
+    unsigned value;
+    std::size_t digits;
+    char after;
+  } fields[] = {{now.year, 4, '-'}, {now.month, 2, '-'},  {now.day, 2, ' '},
+                {now.hour, 2, ':'}, {now.minute, 2, ':'}, {now.second, 2, ' '}};
   std::string line;
-  AppendNumber(line, now.year, 4);
-  line += '-';
-  AppendNumber(line, now.month, 2);
-  line += '-';
-  AppendNumber(line, now.day, 2);
-  line += ' ';
-  AppendNumber(line, now.hour, 2);
-  line += ':';
-  AppendNumber(line, now.minute, 2);
-  line += ':';
-  AppendNumber(line, now.second, 2);
-  line += ' ';
+  for (const auto& field : fields) {
+    AppendNumber(line, field.value, field.digits);
+    line += field.after;
+  }
   line += RunLogText(text);
   line += "\r\n";
   const auto bytes = std::as_bytes(std::span<const char>(line));

@@ -210,6 +210,15 @@ void Model::AddCatalogue(std::uint16_t language, std::map<std::uint32_t, std::u1
   }
 }
 
+void Model::AddProduct(const std::u16string& code, std::u16string name, std::u16string language,
+                       std::u16string version) {
+  products[code] = FakeProduct{5,
+                               {{u"ProductName", std::move(name)},
+                                {u"Language", std::move(language)},
+                                {u"VersionString", std::move(version)}},
+                               {}};
+}
+
 void Model::AddResource(std::u16string type, std::u16string name, std::string_view bytes) {
   resources[{std::move(type), std::move(name)}] = FakeResource{Bytes(bytes), {}, false, false};
 }

@@ -78,6 +78,9 @@ struct Model {
   std::map<std::u16string, FakeProduct> products;
 
   void AddCatalogue(std::uint16_t language, std::map<std::uint32_t, std::u16string> entries);
+  // An installed product (state 5) with its name, language and version.
+  void AddProduct(const std::u16string& code, std::u16string name, std::u16string language,
+                  std::u16string version);
   void AddResource(std::u16string type, std::u16string name, std::string_view bytes);
   std::string FileText(const std::u16string& path) const;
   bool Exists(const std::u16string& path) const { return files.count(path) != 0; }

@@ -29,16 +29,7 @@ class ApplyTest : public testing::Test {
  protected:
   ApplyTest() {
     m.os.model.summaryText = u"{A}";
-    AddProduct(u"{A}", u"Alpha", u"1033", u"9.1.030.0");
-  }
-
-  void AddProduct(std::u16string code, std::u16string name, std::u16string language,
-                  std::u16string version) {
-    m.os.model.products[code] = test::FakeProduct{5,
-                                                  {{u"ProductName", std::move(name)},
-                                                   {u"Language", std::move(language)},
-                                                   {u"VersionString", std::move(version)}},
-                                                  {}};
+    m.os.model.AddProduct(u"{A}", u"Alpha", u"1033", u"9.1.030.0");
   }
 
   // What the driver did after discovery: locale, logs, reconfigurations,
@@ -140,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ApplyTest, UpgradeBeforeTheInstalledVersionStopsTheRun) {
   m.os.model.strings[1033][900] = u"9.1.031.0,9.1.030.0,";
-  AddProduct(u"{B}", u"Beta", u"1031", u"9.1.030.0");
+  m.os.model.AddProduct(u"{B}", u"Beta", u"1031", u"9.1.030.0");
   m.os.model.summaryText = u"{A};{B}";
 
   const InstallOutcome outcome = Apply(m);
@@ -155,7 +146,7 @@ TEST_F(ApplyTest, UpgradeBeforeTheInstalledVersionStopsTheRun) {
   // A product that failed before the stop decides the exit code.
   m.os.log.clear();
   m.process.targetProducts.clear();
-  AddProduct(u"{C}", u"Gamma", u"1033", u"9.1.029.0");
+  m.os.model.AddProduct(u"{C}", u"Gamma", u"1033", u"9.1.029.0");
   m.os.model.strings[1033][900] = u"9.1.029.0,9.1.031.0,9.1.030.0,";
   m.os.model.products[u"{C}"].configureResults = {1618};
   m.os.model.summaryText = u"{C};{A};{B}";
@@ -198,8 +189,8 @@ TEST_F(ApplyTest, NoTargetedProductShows307) {
 TEST_F(ApplyTest, EveryProductUpToDateGivesOne306InTheUsersLanguage) {
   m.os.model.AddCatalogue(1031, {{306, u"%s ist aktuell"}, {313, u"Nicht erforderlich"}});
   m.os.model.userDefaultLocale = 1031;
-  AddProduct(u"{A}", u"Alpha", u"1033", u"9.1.031.0");
-  AddProduct(u"{B}", u"Beta", u"1036", u"9.1.031.0");
+  m.os.model.AddProduct(u"{A}", u"Alpha", u"1033", u"9.1.031.0");
+  m.os.model.AddProduct(u"{B}", u"Beta", u"1036", u"9.1.031.0");
   m.os.model.summaryText = u"{A};{B}";
 
   const InstallOutcome outcome = Apply(m);
@@ -213,7 +204,7 @@ TEST_F(ApplyTest, EveryProductUpToDateGivesOne306InTheUsersLanguage) {
 }
 
 TEST_F(ApplyTest, OneUpToDateAndOnePatchedGivesOnly301) {
-  AddProduct(u"{B}", u"Beta", u"1033", u"9.1.031.0");
+  m.os.model.AddProduct(u"{B}", u"Beta", u"1033", u"9.1.031.0");
   m.os.model.summaryText = u"{B};{A}";
   EXPECT_EQ(Apply(m).exitCode, 0u);
   ASSERT_EQ(m.os.log.Boxes().size(), 1u);
@@ -221,8 +212,8 @@ TEST_F(ApplyTest, OneUpToDateAndOnePatchedGivesOnly301) {
 }
 
 TEST_F(ApplyTest, ExitCodeTakesTheFirstFailureInProductOrder) {
-  AddProduct(u"{B}", u"Beta", u"1033", u"9.1.030.0");
-  AddProduct(u"{C}", u"Gamma", u"1033", u"8.0.0.0");
+  m.os.model.AddProduct(u"{B}", u"Beta", u"1033", u"9.1.030.0");
+  m.os.model.AddProduct(u"{C}", u"Gamma", u"1033", u"8.0.0.0");
   m.os.model.products[u"{A}"].configureResults = {1641, 0};
   m.os.model.products[u"{B}"].configureResults = {1605};
   m.os.model.summaryText = u"{C};{A};{B}";
@@ -267,8 +258,8 @@ TEST_F(ApplyTest, EachProductSpeaksItsOwnLanguage) {
   m.os.model.AddCatalogue(1031, {{301, u"%s wurde aktualisiert."},
                                  {302, u"Schliessen Sie:"},
                                  {312, u"Installation erfolgreich"}});
-  AddProduct(u"{B}", u"Beta", u"1031", u"9.1.030.0");
-  AddProduct(u"{C}", u"Gamma", u"", u"9.1.030.0");
+  m.os.model.AddProduct(u"{B}", u"Beta", u"1031", u"9.1.030.0");
+  m.os.model.AddProduct(u"{C}", u"Gamma", u"", u"9.1.030.0");
   m.os.model.summaryText = u"{B};{A};{C}";
 
   Apply(m);
@@ -421,7 +412,7 @@ TEST_F(ApplyTest, APackagePathWithASemicolonTakesItsShortForm) {
 }
 
 TEST_F(ApplyTest, ANameTooLongForAnyLogTurnsLoggingOff) {
-  AddProduct(u"{A}", std::u16string(1023, u'n'), u"1033", u"9.1.030.0");
+  m.os.model.AddProduct(u"{A}", std::u16string(1023, u'n'), u"1033", u"9.1.030.0");
   Apply(m);
   EXPECT_EQ(m.os.log.ArgsOf("MsiEnableLogW"),
             (std::vector<std::vector<std::string>>{{"0x0", "", "0"}}));

@@ -20,11 +20,8 @@ class DiscoveryTest : public testing::Test {
 
   void AddProduct(std::u16string code, const char* name, const char* language, const char* version,
                   int state = 5) {
-    m.os.model.products[code] = test::FakeProduct{state,
-                                                  {{u"ProductName", test::Utf16(name)},
-                                                   {u"Language", test::Utf16(language)},
-                                                   {u"VersionString", test::Utf16(version)}},
-                                                  {}};
+    m.os.model.AddProduct(code, test::Utf16(name), test::Utf16(language), test::Utf16(version));
+    m.os.model.products[code].state = state;
   }
 
   std::vector<std::string> Discover(const char* codes) {

@@ -42,10 +42,7 @@ class FaultMatrixTest : public testing::TestWithParam<Fault> {
     m.os.model.files[u"C:\\out\\sp.msp"] = {false, test::Bytes("previous")};
     m.os.model.files[u"C:\\list.txt"] = {false, test::Bytes("old")};
     m.os.model.summaryText = u"{A}";
-    m.os.model.products[u"{A}"] = test::FakeProduct{
-        5,
-        {{u"ProductName", u"Alpha"}, {u"Language", u"1033"}, {u"VersionString", u"9.1.030.0"}},
-        {}};
+    m.os.model.AddProduct(u"{A}", u"Alpha", u"1033", u"9.1.030.0");
   }
 
   test::Machine m;

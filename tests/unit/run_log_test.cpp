@@ -31,19 +31,10 @@ TEST(RunLogText, WritesControlCharactersAsEscapesAndTheRestAsUtf8) {
 class RunLogTest : public testing::Test {
  protected:
   RunLogTest() {
-    AddProduct(u"{A}", u"Alpha", u"1033", u"9.1.030.0");      // qualifies
-    AddProduct(u"{B}", u"Beta\tTwo", u"1031", u"9.1.031.0");  // up to date
-    AddProduct(u"{C}", u"Gamma", u"1036", u"8.0.0.0");        // unsupported
+    m.os.model.AddProduct(u"{A}", u"Alpha", u"1033", u"9.1.030.0");      // qualifies
+    m.os.model.AddProduct(u"{B}", u"Beta\tTwo", u"1031", u"9.1.031.0");  // up to date
+    m.os.model.AddProduct(u"{C}", u"Gamma", u"1036", u"8.0.0.0");        // unsupported
     m.os.model.summaryText = u"{A};{X};{B};{C}";
-  }
-
-  void AddProduct(std::u16string code, std::u16string name, std::u16string language,
-                  std::u16string version) {
-    m.os.model.products[code] = test::FakeProduct{5,
-                                                  {{u"ProductName", std::move(name)},
-                                                   {u"Language", std::move(language)},
-                                                   {u"VersionString", std::move(version)}},
-                                                  {}};
   }
 
   std::uint32_t Run(const char* arguments) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <span>
 #include <utility>
 
 namespace sp {
@@ -31,8 +32,9 @@ Expected<HeldPackage> HeldPackage::Hold(Platform& os, const std::u16string& path
     if (read.read == 0) {
       break;
     }
-    if (read.read > expected.size() - compared ||
-        !std::equal(buffer.begin(), buffer.begin() + read.read, expected.begin() + compared)) {
+    const std::span<const std::byte> got(buffer.data(), read.read);
+    if (got.size() > expected.size() - compared ||
+        !std::ranges::equal(got, expected.subspan(compared, got.size()))) {
       return Status::Failure(win::kErrorSuccess);
     }
     compared += read.read;

@@ -36,17 +36,11 @@ void AppendNumber(std::string& out, unsigned value, std::size_t digits) {
 
 }  // namespace
 
-std::string RunLogText(std::u16string_view text) {
+std::string ToUtf8(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
     char32_t c = text[i];
-    if (c < 0x20 || c == 0x7F) {
-      out += "\\x";
-      out += kHex[c >> 4];
-      out += kHex[c & 0xF];
-      continue;
-    }
     if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
         text[i + 1] < 0xE000) {
       c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
@@ -56,6 +50,23 @@ std::string RunLogText(std::u16string_view text) {
     AppendUtf8(out, c);
   }
   return out;
+}
+
+std::string RunLogText(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c < 0x20 || c == 0x7F) {
+      out += ToUtf8(text.substr(start, i - start));
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 0xF];
+      start = i + 1;
+    }
+  }
+  return out + ToUtf8(text.substr(start));
 }
 
 RunLog::RunLog(Platform& os, OwnedFile file) : os_(&os), file_(std::move(file)) {}

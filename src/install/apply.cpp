@@ -77,7 +77,8 @@ std::uint32_t Reconfigure(const MessageContext& messages, ProductRecord& record,
 }
 
 // Two reconfigurations: the first with the prompt that lists the applications to
-// close, the second, only after the first succeeded, with the patch alone.
+// close, the second, only after the first succeeded, with the patch alone. The
+// product counts as patched only once it reports the upgrade version.
 void ApplyPatch(const MessageContext& messages, ProductRecord& record, const std::u16string& patch,
                 bool noRestart, ExitCode& exitCode) {
   Platform& os = messages.os;
@@ -96,6 +97,18 @@ void ApplyPatch(const MessageContext& messages, ProductRecord& record, const std
   if (!Succeeded(second)) {
     exitCode.Failed(second);
     ShowFailure(messages, Status::Failure(second));
+    return;
+  }
+  // Windows Installer reports success also where it changed nothing (a patch
+  // without a transform for this product, or one whose transform it skipped):
+  // only the version the product now has says whether it was patched.
+  const std::u16string after = ReadInstalledVersion(os, record.productCode);
+  const bool patched = SameVersion(ParseVersion(after), ParseVersion(record.upgradeVersion));
+  messages.log.Write(u"product " + record.productCode + u" version after " + after +
+                     (patched ? u": patched" : u": not patched"));
+  if (!patched) {
+    exitCode.Failed(win::kErrorInstallFailure);
+    ShowFailure(messages, Status::Failure(win::kErrorInstallFailure));
     return;
   }
   exitCode.Patched(first);

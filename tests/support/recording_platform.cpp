@@ -196,7 +196,8 @@ void Model::AddProduct(const std::u16string& code, std::u16string name, std::u16
                                {{u"ProductName", std::move(name)},
                                 {u"Language", std::move(language)},
                                 {u"VersionString", std::move(version)}},
-                               {}};
+                               {},
+                               std::nullopt};
 }
 
 void Model::AddResource(std::u16string type, std::u16string name, std::string_view bytes) {
@@ -843,12 +844,16 @@ std::uint32_t RecordingPlatform::MsiConfigureProductExW(const std::u16string& pr
                                                         const std::u16string& commandLine) {
   Record("MsiConfigureProductExW",
          {S(productCode), N(installLevel), N(installState), S(commandLine)});
-  auto& results = model.products[productCode].configureResults;
-  if (results.empty()) {
-    return 0;
+  FakeProduct& product = model.products[productCode];
+  std::uint32_t result = 0;
+  if (!product.configureResults.empty()) {
+    result = product.configureResults.front();
+    product.configureResults.pop_front();
   }
-  const std::uint32_t result = results.front();
-  results.pop_front();
+  if (result == 0 || result == win::kErrorSuccessRebootInitiated ||
+      result == win::kErrorSuccessRebootRequired) {
+    product.info[u"VersionString"] = product.versionAfterPatch.value_or(model.strings[1033][700]);
+  }
   return result;
 }
 

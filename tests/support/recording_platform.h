@@ -50,6 +50,10 @@ struct FakeProduct {
   int state = 5;
   std::map<std::u16string, std::u16string> info;  // attribute -> text
   std::deque<std::uint32_t> configureResults;     // popped per call; 0 when empty
+  // The "VersionString" a reconfiguration that succeeds leaves; string 700 of the
+  // English catalogue when unset. The product's own version models a patch that
+  // the installer reports as applied but that changed nothing.
+  std::optional<std::u16string> versionAfterPatch;
 };
 
 // The machine as the program finds it.

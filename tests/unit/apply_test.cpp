@@ -49,6 +49,8 @@ struct OutcomeCase {
   std::vector<Call> effects;  // after the locale and the log
   bool completed;
   std::uint32_t exitCode;
+  // The version the reconfigurations leave; the upgrade version when unset.
+  std::optional<std::u16string> after = std::nullopt;
 };
 
 class OutcomeTest : public ApplyTest, public testing::WithParamInterface<OutcomeCase> {};
@@ -57,6 +59,7 @@ TEST_P(OutcomeTest, CallsReportsAndExitCode) {
   const OutcomeCase& c = GetParam();
   m.os.model.products[u"{A}"].info[u"VersionString"] = c.installed;
   m.os.model.products[u"{A}"].configureResults = c.results;
+  m.os.model.products[u"{A}"].versionAfterPatch = c.after;
 
   const InstallOutcome outcome = Apply(m);
 
@@ -120,6 +123,30 @@ INSTANTIATE_TEST_SUITE_P(
                      kDelete},
                     true,
                     1641},
+        OutcomeCase{"success that leaves the version",
+                    u"9.1.030.0",
+                    {0, 0},
+                    {kFirst, kSecond,
+                     Box("Failed.\n\n Error Code: 1603", "Installation Error", "0x50010"), kDelete},
+                    true,
+                    1603,
+                    u"9.1.030.0"},
+        OutcomeCase{"restart required, the version raised",
+                    u"9.1.030.0",
+                    {0, 3010},
+                    {kFirst, kSecond, Box("Installed Alpha.", "Installation Successful", "0x50040"),
+                     kDelete},
+                    true,
+                    3010,
+                    u"9.1.31.0"},
+        OutcomeCase{"version read back empty",
+                    u"9.1.030.0",
+                    {0, 0},
+                    {kFirst, kSecond,
+                     Box("Failed.\n\n Error Code: 1603", "Installation Error", "0x50010"), kDelete},
+                    true,
+                    1603,
+                    u""},
         OutcomeCase{"restart required, then failure",
                     u"9.1.030.0",
                     {3010, 1603},
@@ -212,6 +239,12 @@ TEST_F(ApplyTest, OneUpToDateAndOnePatchedGivesOnly301) {
 }
 
 TEST_F(ApplyTest, ExitCodeTakesTheFirstFailureInProductOrder) {
+  // Each run starts from the candidate versions again: a patched product moves on.
+  const auto rerun = [this] {
+    m.process.targetProducts.clear();
+    m.os.model.products[u"{A}"].info[u"VersionString"] = u"9.1.030.0";
+    m.os.model.products[u"{B}"].info[u"VersionString"] = u"9.1.030.0";
+  };
   m.os.model.AddProduct(u"{B}", u"Beta", u"1033", u"9.1.030.0");
   m.os.model.AddProduct(u"{C}", u"Gamma", u"1033", u"8.0.0.0");
   m.os.model.products[u"{A}"].configureResults = {1641, 0};
@@ -219,11 +252,11 @@ TEST_F(ApplyTest, ExitCodeTakesTheFirstFailureInProductOrder) {
   m.os.model.summaryText = u"{C};{A};{B}";
   EXPECT_EQ(Apply(m).exitCode, 1605u);
 
-  m.process.targetProducts.clear();
+  rerun();
   m.os.model.products[u"{B}"].configureResults = {0, 3010};
   EXPECT_EQ(Apply(m).exitCode, 1642u);
 
-  m.process.targetProducts.clear();
+  rerun();
   m.os.model.summaryText = u"{B};{A}";
   m.os.model.products[u"{A}"].configureResults = {0, 3010};
   m.os.model.products[u"{B}"].configureResults = {1641, 0};
@@ -231,12 +264,49 @@ TEST_F(ApplyTest, ExitCodeTakesTheFirstFailureInProductOrder) {
 
   // Two failures with different codes: the earlier product's.
   for (const char16_t* order : {u"{B};{A}", u"{A};{B}"}) {
-    m.process.targetProducts.clear();
+    rerun();
     m.os.model.summaryText = order;
     m.os.model.products[u"{A}"].configureResults = {1603};
     m.os.model.products[u"{B}"].configureResults = {0, 1618};
     EXPECT_EQ(Apply(m).exitCode, order[1] == u'B' ? 1618u : 1603u) << test::Utf8(order);
   }
+}
+
+TEST_F(ApplyTest, AProductTheInstallerLeftWhereItWasFailsAndThePatchedOneSucceeds) {
+  for (const char16_t* order : {u"{A};{B}", u"{B};{A}"}) {
+    m.os.log.clear();
+    m.process.targetProducts.clear();
+    m.os.model.summaryText = order;
+    m.os.model.AddProduct(u"{A}", u"Alpha", u"1033", u"9.1.030.0");
+    m.os.model.products[u"{A}"].versionAfterPatch = u"9.1.030.0";
+    m.os.model.AddProduct(u"{B}", u"Beta", u"1033", u"9.1.030.0");
+
+    EXPECT_EQ(Apply(m).exitCode, 1603u) << test::Utf8(order);
+
+    const std::vector<std::string> alpha = {"Failed.\n\n Error Code: 1603"};
+    const std::vector<std::string> beta = {"Installed Beta."};
+    std::vector<std::string> expected = order[1] == u'A' ? alpha : beta;
+    expected.push_back(order[1] == u'A' ? beta[0] : alpha[0]);
+    EXPECT_EQ(m.os.log.BoxTexts(), expected) << test::Utf8(order);
+    EXPECT_EQ(m.os.log.Count("MsiConfigureProductExW"), 4u);
+  }
+}
+
+TEST_F(ApplyTest, TheVersionIsReadBackRightAfterTheSecondCallOnly) {
+  Apply(m);
+  const std::vector<Call>& calls = m.os.log.all();
+  const auto second = std::find(calls.begin(), calls.end(), kSecond);
+  ASSERT_NE(second, calls.end());
+  EXPECT_EQ(*(second + 1), (Call{"MsiGetProductInfoW", {"{A}", "VersionString", "1024"}}));
+  // Discovery's three reads and the one after the second call.
+  EXPECT_EQ(m.os.log.Count("MsiGetProductInfoW"), 4u);
+
+  m.os.log.clear();
+  m.process.targetProducts.clear();
+  m.os.model.AddProduct(u"{A}", u"Alpha", u"1033", u"9.1.030.0");
+  m.os.model.products[u"{A}"].configureResults = {1603};
+  Apply(m);
+  EXPECT_EQ(m.os.log.Count("MsiGetProductInfoW"), 3u);
 }
 
 TEST_F(ApplyTest, AProductListedTwiceIsHandledTwice) {

@@ -86,6 +86,7 @@ TEST_F(RunLogTest, RecordsEveryDecisionOfAnInstallRun) {
                 "product {A} log C:\\T\\Alpha.log",
                 "reconfigure {A} " + kFirstLine + " result 0",
                 "reconfigure {A} " + kSecondLine + " result 0",
+                "product {A} version after 9.1.031.0: patched",
                 "box 301 suppressed",
                 "product {B} name \"Beta\\x09Two\" language 1031 version 9.1.031.0",
                 "product {B} decision up to date",

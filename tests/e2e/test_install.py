@@ -115,6 +115,48 @@ class Install(unittest.TestCase):
             self.assertEqual(quiet.boxes, [])
             self.assertEqual(case.products([self.code("en")]), {self.code("en"): (5, "9.1.030.0")})
 
+    def test_a_product_the_patch_carries_no_transform_for_is_not_reported_patched(self):
+        # The Legacy product is a candidate of this pack; the patch lists it but has no
+        # transform for it, and Wine's installer returns 0 without changing it.
+        with bench.Case(bench.base("all")) as case:
+            result = case.servicepack(exe="servicepack-legacy.exe")
+            self.assert_finished(result, 1603)
+            en, de = (self.products[k]["name"] for k in ("en", "de"))
+            self.assertEqual(self.boxes(result), [
+                (bench.message(1033, 301, en), bench.message(1033, 312), 0x50040),
+                (bench.message(1031, 301, de), bench.message(1031, 312), 0x50040),
+                (bench.message(1033, 300, 1603), bench.message(1033, 311), 0x50010),
+            ])
+            calls = result.installer_calls("MsiConfigureProductExW")
+            self.assertEqual([(c.args[0].text, c.retval) for c in calls][4:],
+                             [(self.code("legacy"), 0), (self.code("legacy"), 0)])
+            self.assertEqual(case.products([self.code("legacy")]),
+                             {self.code("legacy"): (5, "9.0.020.0")})
+
+            case.host("C:\\logs").mkdir()
+            quiet = case.servicepack("/q /log C:\\logs\\sp.log", exe="servicepack-legacy.exe")
+            self.assert_finished(quiet, 1603)
+            lines = case.host("C:\\logs\\sp.log").read_text(encoding="utf-8").splitlines()
+            legacy = self.code("legacy")
+            self.assertTrue(any(line.endswith(f"product {legacy} version after 9.0.020.0: "
+                                              "not patched") for line in lines), lines)
+            self.assertTrue(lines[-1].endswith("exit code 1603"), lines[-1])
+
+    def test_transforms_the_installer_skips_are_not_reported_patched(self):
+        # Validation flags 0x0922, as patch tools write them: Wine 8 skips such a
+        # transform and reports success.
+        with bench.Case(bench.base("candidates")) as case:
+            result = case.servicepack(exe="servicepack-validated.exe")
+            self.assert_finished(result, 1603)
+            self.assertEqual(self.boxes(result), [
+                (bench.message(1033, 300, 1603), bench.message(1033, 311), 0x50010),
+                (bench.message(1031, 300, 1603), bench.message(1031, 311), 0x50010),
+            ])
+            calls = result.installer_calls("MsiConfigureProductExW")
+            self.assertEqual([c.retval for c in calls], [0, 0, 0, 0])
+            self.assertEqual(case.products([self.code("en"), self.code("de")]), {
+                self.code("en"): (5, "9.1.030.0"), self.code("de"): (5, "9.1.030.0")})
+
     def test_quiet_makes_the_same_changes_without_any_box(self):
         with bench.Case(bench.base("all")) as case:
             result = case.servicepack("/q")

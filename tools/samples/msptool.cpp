@@ -2,10 +2,13 @@
 // for the service pack's tests. A console program for Windows (run under Wine on Linux).
 //
 //   msptool transform <out.mst> <productCode> <upgradeCode> <language> <fromVersion> <toVersion>
-//                     [fail]
+//                     [fail] [flags=<n>]
 //       Writes a transform that sets the product's ProductVersion to <toVersion>. With "fail" it
 //       also adds an error custom action (type 19) before InstallInitialize, so that installing
-//       with it ends in 1603. The transform is valid only for <productCode>.
+//       with it ends in 1603. The transform is valid only for <productCode>: its validation
+//       flags (summary property 16) are 2, "check the product code", unless flags= gives others
+//       (0x0922 is what patch tools write: product and upgrade code, update version, and the
+//       new version equal to the base).
 //   msptool patch <out.msp> <patchCode> <targetCodes> [<name>=<transform.mst> ...] [pad=<bytes>]
 //       Writes a patch package. <targetCodes> is stored as given (the ";"-separated product
 //       codes). Each transform becomes the substorage <name>; the transform list is
@@ -29,6 +32,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -291,7 +295,7 @@ UINT SetInt(MSIHANDLE info, UINT property, INT value) {
 }
 
 int MakeTransform(const std::vector<std::wstring>& args) {
-  if (args.size() != 6 && !(args.size() == 7 && args[6] == L"fail"))
+  if (args.size() < 6)
     return 2;
   const std::wstring& out = args[0];
   const std::wstring& product = args[1];
@@ -299,7 +303,21 @@ int MakeTransform(const std::vector<std::wstring>& args) {
   const std::wstring& language = args[3];
   const std::wstring& from = args[4];
   const std::wstring& to = args[5];
-  bool failing = args.size() == 7;
+  bool failing = false;
+  INT flags = kValidateProduct;
+  for (std::size_t i = 6; i < args.size(); ++i) {
+    if (args[i] == L"fail") {
+      failing = true;
+    } else if (args[i].rfind(L"flags=", 0) == 0) {
+      wchar_t* end = nullptr;
+      const unsigned long value = std::wcstoul(args[i].c_str() + 6, &end, 0);
+      if (end == args[i].c_str() + 6 || *end != L'\0' || value > 0xFFFF)
+        return Fail(L"flags= takes a number up to 0xFFFF");
+      flags = static_cast<INT>(value);
+    } else {
+      return 2;
+    }
+  }
   if (!IsGuid(product) || !IsGuid(upgrade))
     return Fail(L"product and upgrade codes must be GUIDs");
   if (language.empty() || language.find_first_not_of(L"0123456789") != std::wstring::npos)
@@ -376,7 +394,7 @@ int MakeTransform(const std::vector<std::wstring>& args) {
       (r = SetString(info.Get(), kPidRevNumber, codes)) != ERROR_SUCCESS ||
       (r = SetInt(info.Get(), kPidPageCount, 200)) != ERROR_SUCCESS ||
       (r = SetInt(info.Get(), kPidWordCount, 0)) != ERROR_SUCCESS ||
-      (r = SetInt(info.Get(), kPidCharCount, kValidateProduct)) != ERROR_SUCCESS)
+      (r = SetInt(info.Get(), kPidCharCount, flags)) != ERROR_SUCCESS)
     return FailMsi(L"setting the summary of " + out, r);
   r = MsiSummaryInfoPersist(info.Get());
   if (r != ERROR_SUCCESS)
@@ -576,7 +594,7 @@ int Query(const std::vector<std::wstring>& args) {
 int Usage() {
   std::fprintf(stderr,
                "usage: msptool transform <out.mst> <productCode> <upgradeCode> <language> "
-               "<fromVersion> <toVersion> [fail]\n"
+               "<fromVersion> <toVersion> [fail] [flags=<n>]\n"
                "       msptool patch <out.msp> <patchCode> <targetCodes> [<name>=<transform.mst> "
                "...] [pad=<bytes>]\n"
                "       msptool configure <productCode> <commandLine>...\n"

@@ -123,19 +123,40 @@ InstallOutcome Stop(const MessageContext& messages, std::u16string_view what, St
   return InstallOutcome{false, failure.code()};
 }
 
-// Turns on the product's Windows Installer log, and says where it goes (or why
-// there is none) for the run log.
-std::u16string EnableLog(Platform& os, const std::u16string& logDirectory,
-                         const std::u16string& productName) {
-  const auto path = LogFilePath(logDirectory, productName);
-  if (path && IsPlainLogPath(os, *path)) {
-    os.MsiEnableLogW(kLogModeVerbose, *path, 0);
-    return u"log " + *path;
+// A product's Windows Installer log: the file the run holds for it, if any, and
+// what the run log says of it.
+struct ProductLog {
+  std::optional<CheckedFile> held;
+  std::u16string said;
+};
+
+// Turns on the product's Windows Installer log in a file of the run's own, held
+// until the product is done, and says where it goes (or why there is none). A
+// product without a readable name is logged under its code.
+ProductLog EnableLog(Platform& os, const std::u16string& logDirectory,
+                     const ProductRecord& record) {
+  const auto path = LogFilePath(
+      logDirectory, record.productName.empty() ? record.productCode : record.productName);
+  if (path) {
+    if (auto held = HoldNewLog(os, *path); held.ok()) {
+      os.MsiEnableLogW(kLogModeVerbose, *path, 0);
+      return ProductLog{std::move(*held), u"log " + *path};
+    }
   }
   // No log rather than one that goes on writing into the previous product's.
   os.MsiEnableLogW(0, u"", 0);
-  return path ? u"no log: " + *path + u" is not a plain file of its own"
-              : u"no log: the path does not fit";
+  return ProductLog{std::nullopt, path ? u"no log: " + *path + u" is not a plain file of its own"
+                                       : u"no log: the path does not fit"};
+}
+
+// What the installer wrote into the held log, once the product is done.
+std::u16string LogSize(Platform& os, const CheckedFile& log) {
+  const auto information = os.GetFileInformationByHandle(log.get());
+  return information ? u"log " + log.finalPath() + u" holds " +
+                           DecimalText(static_cast<std::uint32_t>(
+                               std::min<std::uint64_t>(information->size, 0xFFFFFFFFu))) +
+                           u" bytes"
+                     : u"log size unreadable: error " + DecimalText(os.GetLastError());
 }
 
 std::u16string_view Decision(VersionGate gate) {
@@ -182,7 +203,8 @@ InstallOutcome ApplyPatchToProducts(const MessageContext& messages, const Instal
   if (!package.ok()) {
     return Stop(messages, u"package changed or unreadable once written", package.status());
   }
-  const auto installerPath = InstallerPackagePath(os, patchSourcePath);
+  // The installer opens the package by name: the name of the file held.
+  const auto installerPath = InstallerPackagePath(os, package->finalPath());
   if (!installerPath.ok()) {
     return Stop(messages, u"package path unfit for the installer", installerPath.status());
   }
@@ -203,14 +225,14 @@ InstallOutcome ApplyPatchToProducts(const MessageContext& messages, const Instal
     ProductRecord& record = *products[i];
     currentProductName = record.productName;
     os.SetThreadLocale(static_cast<std::uint32_t>(ParseDecimal(record.language)));
-    const std::u16string logged = EnableLog(os, logDirectory, record.productName);
+    ProductLog productLog = EnableLog(os, logDirectory, record);
     const VersionGate gate =
         CheckVersion(record.installedVersion, record.upgradeVersion, record.candidateVersions);
     const std::u16string product = u"product " + record.productCode + u" ";
     messages.log.Write(product + u"name \"" + record.productName + u"\" language " +
                        record.language + u" version " + record.installedVersion);
     messages.log.Write(product + u"decision " + std::u16string(Decision(gate)));
-    messages.log.Write(product + logged);
+    messages.log.Write(product + productLog.said);
     switch (gate) {
       case VersionGate::kUpToDate:
         ++upToDate;
@@ -225,6 +247,9 @@ InstallOutcome ApplyPatchToProducts(const MessageContext& messages, const Instal
       case VersionGate::kStopRun:
         ShowMessage(messages, MessageId::kUpToDate, currentProductName);
         return InstallOutcome{false, exitCode.StoppedValue()};
+    }
+    if (productLog.held) {
+      messages.log.Write(product + LogSize(os, *productLog.held));
     }
   }
   if (upToDate == products.size()) {

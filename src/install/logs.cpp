@@ -45,36 +45,12 @@ std::u16string SafeFileName(const std::u16string& name) {
   return safe;
 }
 
-// "\\?\C:\x" -> "C:\x", and ASCII letters folded: the forms of one path that the
-// final-path call and the program's own texts may differ in.
-std::u16string Comparable(std::u16string path) {
-  if (path.starts_with(u"\\\\?\\")) {
-    path.erase(0, 4);
-  }
-  while (path.size() > 3 && path.back() == u'\\') {
-    path.pop_back();
-  }
-  for (char16_t& c : path) {
-    if (c >= u'a' && c <= u'z') {
-      c = static_cast<char16_t>(c - u'a' + u'A');
-    }
-  }
-  return path;
-}
-
 constexpr std::uint32_t kShareAll =
     win::kFileShareRead | win::kFileShareWrite | win::kFileShareDelete;
-
-// Where a file or folder is on its volume, seen through a handle opened without
-// access, or none.
-std::optional<std::u16string> FinalPath(Platform& os, const std::u16string& path,
-                                        std::uint32_t flags) {
-  const OwnedFile handle(os, os.CreateFileW(path, 0, kShareAll, win::kOpenExisting, flags));
-  if (!handle) {
-    return std::nullopt;
-  }
-  return os.GetFinalPathNameByHandleW(handle.get());
-}
+// The hold: the installer opens the log with GENERIC_WRITE sharing only writing,
+// which read access on our side would refuse.
+constexpr std::uint32_t kLogAccess = win::kFileWriteData | win::kFileReadAttributes;
+constexpr std::uint32_t kLogShare = win::kFileShareRead | win::kFileShareWrite;
 
 }  // namespace
 
@@ -105,38 +81,35 @@ std::u16string GetLogDirectory(Platform& os, std::uint32_t capacity) {
   return kFallbackDirectory;
 }
 
-bool IsPlainLogPath(Platform& os, const std::u16string& path) {
-  const std::uint32_t attributes = os.GetFileAttributesW(path);
-  if (attributes == kInvalidFileAttributes) {
-    return os.GetLastError() == win::kErrorFileNotFound;  // a new file of its own
+Expected<CheckedFile> HoldNewLog(Platform& os, const std::u16string& path) {
+  if (os.GetFileAttributesW(path) != kInvalidFileAttributes) {
+    auto existing = CheckedFile::Open(os, path, win::kDelete | win::kFileReadAttributes, kShareAll,
+                                      win::kOpenExisting);
+    if (!existing.ok()) {
+      return existing.status();
+    }
+    if (!existing->Delete()) {
+      return LastErrorStatus(os);
+    }
+  } else if (const std::uint32_t error = os.GetLastError(); error != win::kErrorFileNotFound) {
+    return Status::Failure(error);
   }
-  if ((attributes & (win::kFileAttributeDirectory | win::kFileAttributeReparsePoint)) != 0) {
-    return false;
+  // Created and checked with the right to delete it, so that a file made where
+  // a link pointed goes again; then held without that right, which the
+  // installer's own open does not share.
+  auto created = CheckedFile::Open(os, path, kLogAccess | win::kDelete, kLogShare, win::kCreateNew);
+  if (!created.ok()) {
+    return created.status();
   }
-  const OwnedFile file(
-      os, os.CreateFileW(path, 0, kShareAll, win::kOpenExisting, win::kFileAttributeNormal));
-  if (!file) {
-    return false;
+  const FileIdentity ours = created->identity();
+  if (!created->Close()) {
+    return LastErrorStatus(os);
   }
-  const auto information = os.GetFileInformationByHandle(file.get());
-  if (!information || information->links != 1 ||
-      (information->attributes &
-       (win::kFileAttributeDirectory | win::kFileAttributeReparsePoint)) != 0) {
-    return false;
+  auto held = CheckedFile::Open(os, path, kLogAccess, kLogShare, win::kOpenExisting);
+  if (held.ok() && held->identity() != ours) {
+    return Status::Failure(win::kErrorCannotAccessFile);  // another file took the name
   }
-  // A link of any kind shows in its final path: it is not the folder's own file
-  // of that name. The folder's final path is the reference, so that a folder
-  // named by its short form still matches.
-  const auto final = os.GetFinalPathNameByHandleW(file.get());
-  const std::size_t slash = path.find_last_of(u"\\/");
-  if (!final || slash == std::u16string::npos) {
-    return false;
-  }
-  const std::u16string folder =
-      slash == 2 && path[1] == u':' ? path.substr(0, 3) : path.substr(0, slash);
-  const auto folderFinal = FinalPath(os, folder, win::kFileFlagBackupSemantics);
-  return folderFinal &&
-         Comparable(*final) == Comparable(*folderFinal + u"\\" + path.substr(slash + 1));
+  return held;
 }
 
 std::optional<std::u16string> LogFilePath(const std::u16string& directory,

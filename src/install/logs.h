@@ -5,7 +5,9 @@
 #include <optional>
 #include <string>
 
+#include "platform/checked_file.h"
 #include "platform/platform.h"
+#include "platform/status.h"
 
 namespace sp {
 
@@ -21,11 +23,15 @@ void StripTrailingBackslash(std::u16string& path);
 
 bool DirectoryExists(Platform& os, const std::u16string& path);
 
-// Whether a Windows Installer log may be written at `path`: nothing stands there
-// yet, or a plain file of its own. A folder, a reparse point, a file with more
-// than one link or one whose final path lies elsewhere is not used: the installer
-// would write through it into someone else's file.
-bool IsPlainLogPath(Platform& os, const std::u16string& path);
+// Makes `path` a new, empty file of the run's own for a product's Windows
+// Installer log and holds it, for as long as the caller keeps the result, with
+// write access and sharing reading and writing but not deletion: the installer,
+// which opens the log by name, can write it; nobody can delete, rename or replace
+// it. A plain file of the folder's own that stands there is removed first. Where
+// it cannot be removed, or a folder, a link or a file with a second link stands
+// there, or another file took the name between the check and the hold, there is
+// no log (the failure).
+Expected<CheckedFile> HoldNewLog(Platform& os, const std::u16string& path);
 
 // "<directory>\<product name>.log" with the name made safe for a file name; in
 // "c:" when that is too long; none when even that does not fit.

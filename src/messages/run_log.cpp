@@ -69,15 +69,15 @@ std::string RunLogText(std::u16string_view text) {
   return out + ToUtf8(text.substr(start));
 }
 
-RunLog::RunLog(Platform& os, OwnedFile file) : os_(&os), file_(std::move(file)) {}
+RunLog::RunLog(Platform& os, CheckedFile file) : os_(&os), file_(std::move(file)) {}
 
 RunLog RunLog::Open(Platform& os, const std::u16string& path) {
-  OwnedFile file(os, os.CreateFileW(path, win::kGenericWrite, win::kFileShareRead, win::kOpenAlways,
-                                    win::kFileAttributeNormal));
-  if (!file || !os.SetFilePointerEx(file.get(), 0, win::kFileEnd)) {
+  auto file = CheckedFile::Open(os, path, win::kGenericWrite | win::kDelete, win::kFileShareRead,
+                                win::kOpenAlways);
+  if (!file.ok() || !os.SetFilePointerEx(file->get(), 0, win::kFileEnd)) {
     return RunLog();
   }
-  return RunLog(os, std::move(file));
+  return RunLog(os, std::move(*file));
 }
 
 void RunLog::Write(std::u16string_view text) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/owned.h"
+#include "platform/checked_file.h"
 
 namespace sp {
 
@@ -18,7 +18,9 @@ class RunLog {
   RunLog() = default;  // writes nothing
 
   // Opens the file at `path` for appending, creating it (not its folder) if it
-  // is missing; a silent log when it cannot be opened.
+  // is missing, and checks it on its handle; a silent log when it cannot be
+  // opened or is refused (a link, a folder or a file with a second link; one this
+  // open created is deleted again).
   static RunLog Open(Platform& os, const std::u16string& path);
 
   // One line; nothing once the log has fallen silent.
@@ -26,10 +28,10 @@ class RunLog {
   bool writing() const { return file_.has_value(); }
 
  private:
-  RunLog(Platform& os, OwnedFile file);
+  RunLog(Platform& os, CheckedFile file);
 
   Platform* os_ = nullptr;
-  std::optional<OwnedFile> file_;
+  std::optional<CheckedFile> file_;
 };
 
 // The text of one line as the log writes it: control characters as \xNN, in UTF-8.

@@ -1,7 +1,6 @@
 #include "payload/extract.h"
 
 #include "payload/staging_file.h"
-#include "platform/owned.h"
 #include "platform/resource.h"
 
 namespace sp {
@@ -13,33 +12,39 @@ constexpr int kCreateAttempts = 16;
 
 // The package in a new file of its own, opened for writing alone, nobody else
 // sharing it; a file that cannot be written whole, flushed and closed is removed
-// again.
-Status ExtractToTemporaryName(Platform& os, TemporaryNameGenerator& names,
-                              std::u16string& packagePath, const std::u16string& directory,
-                              std::span<const std::byte> bytes) {
+// again. A name taken meanwhile, or one where a link stands, gives way to the next.
+Expected<FileIdentity> ExtractToTemporaryName(Platform& os, TemporaryNameGenerator& names,
+                                              std::u16string& packagePath,
+                                              const std::u16string& directory,
+                                              std::span<const std::byte> bytes) {
   for (int attempt = 1;; ++attempt) {
-    OwnedFile file(os, os.CreateFileW(packagePath, win::kGenericWrite, 0, win::kCreateNew,
-                                      win::kFileAttributeNormal));
-    if (file) {
+    auto file =
+        CheckedFile::Open(os, packagePath, win::kGenericWrite | win::kDelete, 0, win::kCreateNew);
+    if (file.ok()) {
       Status failure;
-      if (const WriteResult written = os.WriteFile(file.get(), bytes); !written.ok) {
+      if (const WriteResult written = os.WriteFile(file->get(), bytes); !written.ok) {
         failure = LastErrorStatus(os);
       } else if (written.written != bytes.size()) {
         failure = Status::Failure(win::kErrorSuccess);
-      } else if (!os.FlushFileBuffers(file.get())) {
-        failure = LastErrorStatus(os);
-      }
-      if (!file.Close() && failure.ok()) {
+      } else if (!os.FlushFileBuffers(file->get())) {
         failure = LastErrorStatus(os);
       }
       if (!failure.ok()) {
-        os.DeleteFileW(packagePath);
+        // Removed through the handle that wrote it; the write's failure is the news.
+        static_cast<void>(file->Delete());
+        return failure;
       }
-      return failure;
+      if (!file->Close()) {
+        const Status closing = LastErrorStatus(os);
+        os.DeleteFileW(packagePath);
+        return closing;
+      }
+      return file->identity();
     }
-    const std::uint32_t error = os.GetLastError();
-    if (error != win::kErrorFileExists || attempt == kCreateAttempts) {
-      return Status::Failure(error);
+    const std::uint32_t error = file.status().code();
+    if ((error != win::kErrorFileExists && error != win::kErrorCannotAccessFile) ||
+        attempt == kCreateAttempts) {
+      return file.status();
     }
     auto next = names.MakeTemporaryName(directory, u"MSP");
     if (!next.ok()) {
@@ -49,8 +54,8 @@ Status ExtractToTemporaryName(Platform& os, TemporaryNameGenerator& names,
   }
 }
 
-Status ExtractToCallersPath(Platform& os, const std::u16string& packagePath,
-                            std::span<const std::byte> bytes) {
+Expected<FileIdentity> ExtractToCallersPath(Platform& os, const std::u16string& packagePath,
+                                            std::span<const std::byte> bytes) {
   auto staging = StagingFile::Create(os, packagePath);
   if (!staging.ok()) {
     return staging.status();
@@ -58,15 +63,19 @@ Status ExtractToCallersPath(Platform& os, const std::u16string& packagePath,
   if (const Status written = staging->Write(bytes); !written.ok()) {
     return written;
   }
-  return staging->Keep();
+  const FileIdentity file = staging->identity();
+  if (const Status kept = staging->Keep(); !kept.ok()) {
+    return kept;
+  }
+  return file;
 }
 
 }  // namespace
 
-Expected<std::span<const std::byte>> ExtractPatchPackage(Platform& os, ModuleHandle module,
-                                                         TemporaryNameGenerator& names,
-                                                         std::u16string& packagePath,
-                                                         const std::u16string& resourceName) {
+Expected<WrittenPackage> ExtractPatchPackage(Platform& os, ModuleHandle module,
+                                             TemporaryNameGenerator& names,
+                                             std::u16string& packagePath,
+                                             const std::u16string& resourceName) {
   const bool temporary = packagePath.empty();
   std::u16string directory;
   if (temporary) {
@@ -89,13 +98,13 @@ Expected<std::span<const std::byte>> ExtractPatchPackage(Platform& os, ModuleHan
   if (package.state != RawResource::State::kFound) {
     return package.failure;
   }
-  const Status written =
+  const Expected<FileIdentity> written =
       temporary ? ExtractToTemporaryName(os, names, packagePath, directory, package.bytes)
                 : ExtractToCallersPath(os, packagePath, package.bytes);
   if (!written.ok()) {
-    return written;
+    return written.status();
   }
-  return package.bytes;
+  return WrittenPackage{package.bytes, *written};
 }
 
 }  // namespace sp

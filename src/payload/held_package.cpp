@@ -12,20 +12,27 @@ constexpr std::size_t kChunk = 64 * 1024;
 
 }  // namespace
 
-HeldPackage::HeldPackage(Platform& os, std::u16string path, OwnedFile file)
+HeldPackage::HeldPackage(Platform& os, std::u16string path, CheckedFile file)
     : os_(&os), path_(std::move(path)), file_(std::move(file)) {}
 
 Expected<HeldPackage> HeldPackage::Hold(Platform& os, const std::u16string& path,
-                                        std::span<const std::byte> expected) {
-  OwnedFile file(os, os.CreateFileW(path, win::kGenericRead, win::kFileShareRead,
-                                    win::kOpenExisting, win::kFileAttributeNormal));
-  if (!file) {
-    return LastErrorStatus(os);
+                                        const WrittenPackage& written) {
+  auto file =
+      CheckedFile::Open(os, path, win::kGenericRead, win::kFileShareRead, win::kOpenExisting);
+  if (!file.ok()) {
+    // What stands at the name now is not the folder's own plain file: not ours.
+    return file.status().code() == win::kErrorCannotAccessFile
+               ? Status::Failure(win::kErrorInstallFailure)
+               : file.status();
   }
+  if (file->identity() != written.file) {
+    return Status::Failure(win::kErrorInstallFailure);  // another file took the name
+  }
+  const std::span<const std::byte> expected = written.bytes;
   std::array<std::byte, kChunk> buffer;
   std::size_t compared = 0;
   for (;;) {
-    const ReadResult read = os.ReadFile(file.get(), buffer);
+    const ReadResult read = os.ReadFile(file->get(), buffer);
     if (!read.ok) {
       return LastErrorStatus(os);
     }
@@ -42,7 +49,7 @@ Expected<HeldPackage> HeldPackage::Hold(Platform& os, const std::u16string& path
   if (compared != expected.size()) {
     return Status::Failure(win::kErrorSuccess);
   }
-  return HeldPackage(os, path, std::move(file));
+  return HeldPackage(os, path, std::move(*file));
 }
 
 void HeldPackage::Delete() {

@@ -7,32 +7,38 @@
 #include <span>
 #include <string>
 
-#include "platform/owned.h"
+#include "payload/extract.h"
+#include "platform/checked_file.h"
 #include "platform/status.h"
 
 namespace sp {
 
 class HeldPackage {
  public:
-  // Reopens the written package read-only, sharing only reading (nobody may
-  // write, rename or delete it while it is held), and compares its bytes with
-  // `expected`. A reopen or read that fails reports its code; other bytes, 1603.
+  // Opens the written package again read-only, sharing only reading (nobody may
+  // write, rename or delete it while it is held), checks it on that handle (the
+  // folder's own plain file, and the very file that was written), and compares
+  // its bytes with the package. A reopen or read that fails reports its code; a
+  // file that is not the one written, or holds other bytes, 1603.
   static Expected<HeldPackage> Hold(Platform& os, const std::u16string& path,
-                                    std::span<const std::byte> expected);
+                                    const WrittenPackage& written);
 
   HeldPackage(HeldPackage&&) noexcept = default;
   HeldPackage& operator=(HeldPackage&&) = delete;
   ~HeldPackage() = default;  // lets go of the package and leaves it on disk
 
+  // Where the held file is, as the handle says: what Windows Installer is handed.
+  const std::u16string& finalPath() const { return file_.finalPath(); }
+
   // The run is complete: lets go of the package, then deletes it.
   void Delete();
 
  private:
-  HeldPackage(Platform& os, std::u16string path, OwnedFile file);
+  HeldPackage(Platform& os, std::u16string path, CheckedFile file);
 
   Platform* os_;
   std::u16string path_;
-  OwnedFile file_;
+  CheckedFile file_;
 };
 
 }  // namespace sp

@@ -3,7 +3,7 @@
 #include <array>
 
 #include "messages/format.h"
-#include "platform/owned.h"
+#include "platform/checked_file.h"
 #include "platform/resource.h"
 
 namespace sp {
@@ -26,14 +26,16 @@ Status WritePatchList(const MessageContext& messages, std::u16string& patchListP
   if (patchListPath.empty()) {
     patchListPath = kDefaultPatchList;
   }
-  OwnedFile file(
-      os, os.CreateFileW(patchListPath, win::kGenericRead | win::kGenericWrite, win::kFileShareRead,
-                         win::kOpenAlways, win::kFileAttributeNormal));
-  if (!file) {
-    const Status failure = LastErrorStatus(os);
+  // Checked on its handle: a link, a folder or a file with a second link is
+  // refused as a file that cannot be opened, and one this open created goes again.
+  auto opened =
+      CheckedFile::Open(os, patchListPath, win::kGenericRead | win::kGenericWrite | win::kDelete,
+                        win::kFileShareRead, win::kOpenAlways);
+  if (!opened.ok()) {
     ShowMessage(messages, MessageId::kPatchListRequired);
-    return failure;
+    return opened.status();
   }
+  const CheckedFile& file = *opened;
   // 64-bit offsets: a list may grow past 4 GiB, and a failed record must be cut
   // back exactly wherever it began.
   const std::optional<std::uint64_t> atEnd = os.SetFilePointerEx(file.get(), 0, win::kFileEnd);

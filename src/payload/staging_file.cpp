@@ -4,7 +4,7 @@
 
 namespace sp {
 
-StagingFile::StagingFile(Platform& os, std::u16string target, std::u16string path, OwnedFile file)
+StagingFile::StagingFile(Platform& os, std::u16string target, std::u16string path, CheckedFile file)
     : os_(&os), target_(std::move(target)), path_(std::move(path)), file_(std::move(file)) {}
 
 StagingFile::StagingFile(StagingFile&& other) noexcept
@@ -24,14 +24,14 @@ Expected<StagingFile> StagingFile::Create(Platform& os, const std::u16string& ta
     if (attempt > u'1') {
       path += attempt;
     }
-    OwnedFile file(os, os.CreateFileW(path, win::kGenericWrite, 0, win::kCreateNew,
-                                      win::kFileAttributeNormal));
-    if (file) {
-      return StagingFile(os, target, std::move(path), std::move(file));
+    auto file = CheckedFile::Open(os, path, win::kGenericWrite | win::kDelete, 0, win::kCreateNew);
+    if (file.ok()) {
+      return StagingFile(os, target, std::move(path), std::move(*file));
     }
-    const std::uint32_t error = os.GetLastError();
-    if (error != win::kErrorFileExists || attempt == u'9') {
-      return Status::Failure(error);
+    const std::uint32_t error = file.status().code();
+    if ((error != win::kErrorFileExists && error != win::kErrorCannotAccessFile) ||
+        attempt == u'9') {
+      return file.status();
     }
   }
 }

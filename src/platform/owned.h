@@ -25,6 +25,7 @@ class Owned {
   ~Owned() { Close(); }
 
   Handle get() const { return handle_; }
+  Platform& platform() const { return *os_; }
   explicit operator bool() const { return handle_ != Invalid; }
 
   // Closes now, for callers that must see the handle gone before going on, and

@@ -69,6 +69,9 @@ inline constexpr std::uint32_t kErrorPathNotFound = 3;
 inline constexpr std::uint32_t kErrorInvalidName = 123;
 inline constexpr std::uint32_t kFileBegin = 0;
 inline constexpr std::uint32_t kFileEnd = 2;
+inline constexpr std::uint32_t kDelete = 0x00010000;
+inline constexpr std::uint32_t kFileWriteData = 0x0002;
+inline constexpr std::uint32_t kFileReadAttributes = 0x0080;
 }  // namespace win
 
 struct TempPathResult {
@@ -101,10 +104,14 @@ struct LocalTime {
   std::uint16_t second = 0;
 };
 
-// What GetFileInformationByHandle reports that the program looks at.
+// What GetFileInformationByHandle reports that the program looks at. The volume
+// serial number and the file index together name one file on the machine.
 struct FileInformation {
   std::uint32_t attributes = 0;
   std::uint32_t links = 0;
+  std::uint32_t volumeSerial = 0;
+  std::uint64_t fileIndex = 0;
+  std::uint64_t size = 0;
 };
 
 struct SummaryOpenResult {
@@ -186,6 +193,9 @@ class Platform {
   virtual std::optional<FileInformation> GetFileInformationByHandle(FileHandle file) = 0;
   // The path the handle's file has on its volume (FILE_NAME_NORMALIZED), or none.
   virtual std::optional<std::u16string> GetFinalPathNameByHandleW(FileHandle file) = 0;
+  // SetFileInformationByHandle(FileDispositionInfo) with DeleteFile set: the file
+  // goes once its last handle is closed. The handle needs DELETE access.
+  virtual bool SetFileDispositionDelete(FileHandle file) = 0;
   virtual bool CloseHandle(FileHandle file) = 0;
 
   // Windows Installer.

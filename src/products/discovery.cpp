@@ -13,9 +13,12 @@ constexpr int kStateAdvertised = 1;
 constexpr int kStateInstalled = 5;
 constexpr std::uint32_t kErrorResourceNameNotFound = 1814;
 
+// The attribute's text; empty when it cannot be read whole (longer than the
+// buffer, or refused), so that no cut or stale text passes for it.
 std::u16string ReadAttribute(Platform& os, const std::u16string& productCode,
                              const std::u16string& attribute) {
-  return os.MsiGetProductInfoW(productCode, attribute, kAttributeCapacity).text;
+  InstallerText read = os.MsiGetProductInfoW(productCode, attribute, kAttributeCapacity);
+  return read.status == win::kErrorSuccess ? std::move(read.text) : std::u16string();
 }
 
 }  // namespace

@@ -260,6 +260,19 @@ std::string RecordingPlatform::FoundRole(std::uintptr_t handle) const {
   return "resource " + S(type) + " " + S(name);
 }
 
+std::u16string RecordingPlatform::FullPath(std::u16string path) const {
+  for (char16_t& c : path) {
+    c = c == u'/' ? u'\\' : c;  // Windows takes either
+  }
+  if ((path.size() >= 2 && path[1] == u':') || path.starts_with(u"\\\\")) {
+    return path;  // a drive path or a UNC path
+  }
+  if (path.starts_with(u"\\")) {
+    return model.currentDirectory.substr(0, 2) + path;  // the root of the current drive
+  }
+  return model.currentDirectory + u"\\" + path;
+}
+
 bool RecordingPlatform::ParentIsDirectory(const std::u16string& path) const {
   const auto slash = path.find_last_of(u"\\/");
   const std::u16string parent = slash == std::u16string::npos ? u"" : path.substr(0, slash);
@@ -454,14 +467,7 @@ TempPathResult RecordingPlatform::GetTempPathW(std::uint32_t bufferLength) {
 FullPathResult RecordingPlatform::GetFullPathNameW(const std::u16string& path,
                                                    std::uint32_t bufferLength) {
   Record("GetFullPathNameW", {S(path), N(bufferLength)});
-  std::u16string full = model.currentDirectory + u"\\" + path;
-  if (path.size() >= 2 && path[1] == u':') {
-    full = path;
-  } else if (path.starts_with(u"\\\\")) {
-    full = path;  // a UNC path
-  } else if (path.starts_with(u"\\")) {
-    full = model.currentDirectory.substr(0, 2) + path;  // the root of the current drive
-  }
+  const std::u16string full = FullPath(path);
   if (full.size() >= bufferLength) {
     return FullPathResult{static_cast<std::uint32_t>(full.size() + 1), u""};
   }
@@ -604,10 +610,12 @@ FileHandle RecordingPlatform::CreateFileW(const std::u16string& path, std::uint3
   }
   if (!existed || disposition == win::kCreateAlways) {
     model.files[path] = FakeFile{false, {}};
+    model.files[path].index = nextIndex_++;
     created_.insert(path);
   }
   model.lastError = existed && disposition != win::kCreateNew ? win::kErrorAlreadyExists : 0;
-  openFiles_[nextHandle_] = OpenFile{path, 0, 0, (access & win::kGenericWrite) != 0};
+  openFiles_[nextHandle_] =
+      OpenFile{path, 0, 0, (access & (win::kGenericWrite | win::kFileWriteData)) != 0};
   return FileHandle(nextHandle_++);
 }
 
@@ -719,13 +727,21 @@ std::optional<FileInformation> RecordingPlatform::GetFileInformationByHandle(Fil
     model.lastError = kErrorInvalidHandle;
     return std::nullopt;
   }
-  const FakeFile& stored = model.files[it->second.path];
+  const std::u16string& path = it->second.path;
+  // One volume per drive letter.
+  const std::uint32_t volume = path.size() >= 2 && path[1] == u':' ? 0xD0000000u + path[0] : 0;
+  const auto stored = model.files.find(path);
+  if (stored == model.files.end()) {
+    return FileInformation{win::kFileAttributeDirectory, 1, volume, 0, 0};  // a drive root
+  }
+  const FakeFile& found = stored->second;
   std::uint32_t attributes =
-      stored.directory ? win::kFileAttributeDirectory : win::kFileAttributeNormal;
-  if (stored.reparsePoint) {
+      found.directory ? win::kFileAttributeDirectory : win::kFileAttributeNormal;
+  if (found.reparsePoint) {
     attributes |= win::kFileAttributeReparsePoint;
   }
-  return FileInformation{attributes, stored.links};
+  return FileInformation{attributes, found.links, volume, found.index,
+                         found.hole + found.data.size()};
 }
 
 std::optional<std::u16string> RecordingPlatform::GetFinalPathNameByHandleW(FileHandle file) {
@@ -735,18 +751,46 @@ std::optional<std::u16string> RecordingPlatform::GetFinalPathNameByHandleW(FileH
     model.lastError = kErrorInvalidHandle;
     return std::nullopt;
   }
-  const auto stored = model.files.find(it->second.path);
-  const bool led = stored != model.files.end() && stored->second.leadsTo;
-  return u"\\\\?\\" + (led ? *stored->second.leadsTo : it->second.path);
+  const std::u16string& path = it->second.path;
+  if (const auto stored = model.files.find(path);
+      stored != model.files.end() && stored->second.leadsTo) {
+    return u"\\\\?\\" + *stored->second.leadsTo;
+  }
+  // A file in a folder whose final path lies elsewhere (a folder named by its
+  // short form, a subst drive) has its final path there too.
+  const std::size_t slash = path.find_last_of(u'\\');
+  if (const auto folder = model.files.find(path.substr(0, slash));
+      slash != std::u16string::npos && folder != model.files.end() && folder->second.leadsTo) {
+    return u"\\\\?\\" + *folder->second.leadsTo + path.substr(slash);
+  }
+  return u"\\\\?\\" + FullPath(path);
+}
+
+bool RecordingPlatform::SetFileDispositionDelete(FileHandle file) {
+  Record("SetFileDispositionDelete", {FileRole(file)});
+  const auto it = openFiles_.find(static_cast<std::uintptr_t>(file));
+  if (it == openFiles_.end()) {
+    model.lastError = kErrorInvalidHandle;
+    return false;
+  }
+  it->second.deleteOnClose = true;
+  return true;
 }
 
 bool RecordingPlatform::CloseHandle(FileHandle file) {
   Record("CloseHandle", {FileRole(file)});
-  if (const auto it = openFiles_.find(static_cast<std::uintptr_t>(file));
-      it != openFiles_.end() && it->second.forWriting) {
-    if (const auto swap = faults.replacedAfterWrite.find(it->second.path);
-        swap != faults.replacedAfterWrite.end()) {
-      model.files[it->second.path].data = Bytes(swap->second);
+  if (const auto it = openFiles_.find(static_cast<std::uintptr_t>(file)); it != openFiles_.end()) {
+    const std::u16string& path = it->second.path;
+    if (it->second.deleteOnClose) {
+      model.files.erase(path);
+    } else if (it->second.forWriting) {
+      if (const auto swap = faults.replacedAfterWrite.find(path);
+          swap != faults.replacedAfterWrite.end()) {
+        model.files[path].data = Bytes(swap->second);
+      }
+      if (faults.swappedAfterWrite.count(path) != 0 && model.Exists(path)) {
+        model.files[path].index = nextIndex_++;
+      }
     }
   }
   const bool open = openFiles_.erase(static_cast<std::uintptr_t>(file)) == 1;
@@ -836,6 +880,7 @@ InstallerText RecordingPlatform::MsiGetProductInfoW(const std::u16string& produc
 std::uint32_t RecordingPlatform::MsiEnableLogW(std::uint32_t logMode, const std::u16string& logFile,
                                                std::uint32_t attributes) {
   Record("MsiEnableLogW", {Hex(logMode), S(logFile), N(attributes)});
+  installerLog_ = logFile;
   return 0;
 }
 
@@ -844,6 +889,12 @@ std::uint32_t RecordingPlatform::MsiConfigureProductExW(const std::u16string& pr
                                                         const std::u16string& commandLine) {
   Record("MsiConfigureProductExW",
          {S(productCode), N(installLevel), N(installState), S(commandLine)});
+  // The installer writes a line into the log that is on, where it finds the file.
+  if (const auto written = model.files.find(installerLog_);
+      written != model.files.end() && !written->second.directory) {
+    const std::vector<std::byte> line = Bytes("configure " + S(productCode) + "\r\n");
+    written->second.data.insert(written->second.data.end(), line.begin(), line.end());
+  }
   FakeProduct& product = model.products[productCode];
   std::uint32_t result = 0;
   if (!product.configureResults.empty()) {

@@ -43,6 +43,7 @@ struct FakeFile {
   std::uint32_t links = 1;
   bool reparsePoint = false;
   std::optional<std::u16string> leadsTo;  // the final path of a link placed here
+  std::uint64_t index = 0;                // the file index; the double numbers what it creates
   bool operator==(const FakeFile&) const = default;
 };
 
@@ -73,7 +74,8 @@ struct Model {
 
   std::u16string tempPath = u"C:\\T\\";
   std::u16string currentDirectory = u"C:\\W";
-  std::map<std::u16string, FakeFile> files = {{u"C:\\T", FakeFile{true, {}}}};  // full path
+  std::map<std::u16string, FakeFile> files = {{u"C:\\T", FakeFile{true, {}}},
+                                              {u"C:\\W", FakeFile{true, {}}}};  // full path
   // Short forms of paths; a path without one is its own short form, as where
   // short names are turned off.
   std::map<std::u16string, std::u16string> shortNames;
@@ -100,6 +102,9 @@ struct Faults {
   // Another process puts these bytes in the file once the program has written
   // and closed it.
   std::map<std::u16string, std::string> replacedAfterWrite;
+  // Another process puts a new file with the same bytes at the name (a link to an
+  // identical copy) once the program has closed a handle it wrote through.
+  std::set<std::u16string> swappedAfterWrite;
   std::set<std::u16string> failingCreateDirectory;
   std::set<std::u16string> failingMoves;        // MoveFileReplaceW onto these targets
   std::uint64_t diskSpace = ~std::uint64_t{0};  // bytes the disk still takes
@@ -207,6 +212,7 @@ class RecordingPlatform : public Platform {
   bool FlushFileBuffers(FileHandle file) override;
   std::optional<FileInformation> GetFileInformationByHandle(FileHandle file) override;
   std::optional<std::u16string> GetFinalPathNameByHandleW(FileHandle file) override;
+  bool SetFileDispositionDelete(FileHandle file) override;
   bool CloseHandle(FileHandle file) override;
   SummaryOpenResult MsiGetSummaryInformationW(const std::u16string& packagePath,
                                               std::uint32_t updateCount) override;
@@ -230,6 +236,7 @@ class RecordingPlatform : public Platform {
     std::uint64_t position = 0;
     int writes = 0;
     bool forWriting = false;
+    bool deleteOnClose = false;
   };
   struct Found {
     std::pair<std::u16string, std::u16string> key;  // a resource, or (string block, language)
@@ -243,6 +250,8 @@ class RecordingPlatform : public Platform {
   std::string FileRole(FileHandle file) const;
   std::string FoundRole(std::uintptr_t handle) const;
   bool ParentIsDirectory(const std::u16string& path) const;
+  // What GetFullPathNameW makes of `path`.
+  std::u16string FullPath(std::u16string path) const;
 
   std::vector<Found> found_;  // resources and string blocks handed out, kept alive
   std::map<std::uintptr_t, OpenFile> openFiles_;
@@ -250,6 +259,8 @@ class RecordingPlatform : public Platform {
   std::map<std::uint32_t, std::u16string> openSummaries_;
   std::set<std::u16string> created_;  // files the program created
   int locksHeld_ = 0;
+  std::u16string installerLog_;  // the file MsiEnableLogW named last
+  std::uint64_t nextIndex_ = 1;
   std::uintptr_t nextHandle_ = 0x100;
 };
 

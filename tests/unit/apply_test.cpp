@@ -461,13 +461,35 @@ TEST_F(ApplyTest, ThePackageIsHeldFromItsCheckUntilItIsDeleted) {
   const Call held{"CreateFileW", {"C:\\T\\MSP2", "0x80000000", "1", "3", "0x80"}};
   const Call released{"CloseHandle", {"file C:\\T\\MSP2"}};
   ASSERT_LT(at(held), std::ssize(calls));
-  EXPECT_EQ(calls.at(static_cast<std::size_t>(at(held)) + 1).name, "ReadFile");
+  // The check's own look at the folder comes between; the next read is the package's.
+  const auto read = std::find_if(calls.begin() + at(held), calls.end(),
+                                 [](const Call& call) { return call.name == "ReadFile"; });
+  ASSERT_NE(read, calls.end());
+  EXPECT_EQ(read->args.at(0), "file C:\\T\\MSP2");
   // The hold is the last handle on the package: find the release after the calls.
   const auto lastRelease =
       std::find(calls.rbegin(), calls.rend(), released).base() - calls.begin() - 1;
   EXPECT_LT(at(held), at(kFirst));
   EXPECT_GT(lastRelease, at(kSecond));
   EXPECT_EQ(calls.at(static_cast<std::size_t>(lastRelease) + 1), kDelete);
+}
+
+TEST_F(ApplyTest, TheProductLogIsHeldFromBeforeItIsEnabledUntilAfterTheLastCall) {
+  m.os.model.files[u"C:\\T\\Alpha.log"] = {false, test::Bytes("an earlier run's log")};
+  Apply(m);
+  const std::vector<Call> calls =
+      m.os.log.Of({"CreateFileW", "CloseHandle", "MsiEnableLogW", "MsiConfigureProductExW"});
+  const Call held{"CreateFileW", {"C:\\T\\Alpha.log", "0x82", "3", "3", "0x80"}};
+  const Call released{"CloseHandle", {"file C:\\T\\Alpha.log"}};
+  const auto held_at = std::find(calls.begin(), calls.end(), held);
+  ASSERT_NE(held_at, calls.end());
+  const std::vector<Call> after(held_at + 1, calls.end());
+  // After the check's look at the folder: enabled, used, then let go.
+  ASSERT_GE(after.size(), 6u);
+  EXPECT_EQ(std::vector<Call>(after.begin() + 2, after.begin() + 6),
+            (std::vector<Call>{kLog, kFirst, kSecond, released}));
+  // The earlier run's log went first: the installer writes into a new file.
+  EXPECT_EQ(m.os.model.FileText(u"C:\\T\\Alpha.log"), "configure {A}\r\nconfigure {A}\r\n");
 }
 
 TEST_F(ApplyTest, APackagePathWithASemicolonTakesItsShortForm) {
@@ -487,6 +509,18 @@ TEST_F(ApplyTest, ANameTooLongForAnyLogTurnsLoggingOff) {
   EXPECT_EQ(m.os.log.ArgsOf("MsiEnableLogW"),
             (std::vector<std::vector<std::string>>{{"0x0", "", "0"}}));
   EXPECT_EQ(m.os.log.Count("MsiConfigureProductExW"), 2u);
+}
+
+TEST_F(ApplyTest, AProductWithoutAReadableNameIsLoggedUnderItsCode) {
+  // Longer than the 1024-character buffer: the name reads as none.
+  m.os.model.AddProduct(u"{A}", std::u16string(1024, u'n'), u"1033", u"9.1.030.0");
+  m.os.model.AddProduct(u"{B}", u"", u"1033", u"9.1.030.0");
+  m.os.model.summaryText = u"{A};{B}";
+  Apply(m);
+  EXPECT_EQ(m.os.log.ArgsOf("MsiEnableLogW"),
+            (std::vector<std::vector<std::string>>{{"0x1000", "C:\\T\\{A}.log", "0"},
+                                                   {"0x1000", "C:\\T\\{B}.log", "0"}}));
+  EXPECT_TRUE(m.process.targetProducts[0]->productName.empty());
 }
 
 TEST_F(ApplyTest, ServicePackMainReturnsTheInstallExitCode) {

@@ -37,7 +37,10 @@ TEST_F(ExtractTest, EmptyPathWritesANewTemporaryFile) {
                 {"SizeofResource", {"module", "resource MSP IDR_MSP_TB"}},
                 {"LoadResource", {"module", "resource MSP IDR_MSP_TB"}},
                 {"LockResource", {"resource MSP IDR_MSP_TB"}},
-                {"CreateFileW", {"C:\\T\\MSP2", "0x40000000", "0", "1", "0x80"}},
+                {"CreateFileW", {"C:\\T\\MSP2", "0x40010000", "0", "1", "0x80"}},
+                // The check of the new file: its folder's final path.
+                {"CreateFileW", {"C:\\T", "0x0", "7", "3", "0x2200000"}},
+                {"CloseHandle", {"file C:\\T"}},
                 {"WriteFile", {"file C:\\T\\MSP2", std::to_string(kPackage.size())}},
                 {"CloseHandle", {"file C:\\T\\MSP2"}},
             }));
@@ -134,7 +137,9 @@ TEST_F(ExtractTest, CallersPathIsReplacedWholeAndTheCounterStays) {
   EXPECT_EQ(m.os.log.Of({"CreateFileW", "WriteFile", "FlushFileBuffers", "CloseHandle",
                          "MoveFileReplaceW"}),
             (std::vector<test::Call>{
-                {"CreateFileW", {staging, "0x40000000", "0", "1", "0x80"}},
+                {"CreateFileW", {staging, "0x40010000", "0", "1", "0x80"}},
+                {"CreateFileW", {"C:\\out", "0x0", "7", "3", "0x2200000"}},
+                {"CloseHandle", {"file C:\\out"}},
                 {"WriteFile", {"file " + staging, std::to_string(kPackage.size())}},
                 {"FlushFileBuffers", {"file " + staging}},
                 {"CloseHandle", {"file " + staging}},

@@ -185,6 +185,21 @@ INSTANTIATE_TEST_SUITE_P(
                           {{u"C:\\none\\list.txt", {}}},
                           {kPatchListRequired},
                           3},
+                    // What a host link looks like under Wine: a plain file that lies elsewhere.
+                    Fault{"patch list that is a link",
+                          "/p C:\\list.txt",
+                          [](auto& os) {
+                            os.model.files[u"C:\\list.txt"].leadsTo = u"C:\\Windows\\win.ini";
+                          },
+                          {{u"C:\\list.txt", "old"}},
+                          {kPatchListRequired},
+                          1920},
+                    Fault{"patch list in a folder that is a reparse point",
+                          "/p C:\\out\\list.txt",
+                          [](auto& os) { os.model.files[u"C:\\out"].reparsePoint = true; },
+                          {{u"C:\\out\\list.txt", {}}},
+                          {kPatchListRequired},
+                          1920},
                     Fault{"no note at all",
                           "/p C:\\new.txt",
                           [](auto& os) {
@@ -285,6 +300,14 @@ INSTANTIATE_TEST_SUITE_P(
                           "",
                           [](auto& os) { os.faults.replacedAfterWrite[kTempPackage] = "other"; },
                           {{kTempPackage, "other"}},
+                          {Failed(1603)},
+                          1603},
+                    // A link to an identical copy put in its place before the hold (what
+                    // only a racer on Windows can do): same bytes, another file.
+                    Fault{"package swapped for a copy before it is held",
+                          "",
+                          [](auto& os) { os.faults.swappedAfterWrite.insert(kTempPackage); },
+                          {{kTempPackage, kPackage}},
                           {Failed(1603)},
                           1603},
                     Fault{"package path that no short form makes safe",

@@ -110,15 +110,36 @@ TEST(LogFilePath, MakesTheProductNameSafeForAFileName) {
 struct LogPathCase {
   const char* description;
   std::function<void(test::RecordingPlatform&)> arrange;
-  bool plain;
+  bool held;
+  // What stands at the path afterwards: a file with this text, or nothing at all.
+  std::optional<std::string> left;
 };
 
-class IsPlainLogPathTest : public testing::TestWithParam<LogPathCase> {};
+class HoldNewLogTest : public testing::TestWithParam<LogPathCase> {};
 
-TEST_P(IsPlainLogPathTest, TakesOnlyANewFileOrAPlainFileOfItsOwn) {
+TEST_P(HoldNewLogTest, HoldsOnlyANewFileOfItsOwn) {
   Machine m;
   GetParam().arrange(m.os);
-  EXPECT_EQ(IsPlainLogPath(m.os, u"C:\\T\\Alpha.log"), GetParam().plain);
+  {
+    const auto held = HoldNewLog(m.os, u"C:\\T\\Alpha.log");
+    EXPECT_EQ(held.ok(), GetParam().held);
+    if (held.ok()) {
+      // Held for writing, sharing reading and writing but not deletion.
+      std::vector<std::string> last;
+      for (const auto& args : m.os.log.ArgsOf("CreateFileW")) {
+        last = args.at(0) == "C:\\T\\Alpha.log" ? args : last;
+      }
+      EXPECT_EQ(last, (std::vector<std::string>{"C:\\T\\Alpha.log", "0x82", "3", "3", "0x80"}));
+    }
+  }
+  if (m.os.model.files.count(u"C:\\T\\Alpha.log") != 0 &&
+      m.os.model.files.at(u"C:\\T\\Alpha.log").directory) {
+    return;
+  }
+  ASSERT_EQ(m.os.model.Exists(u"C:\\T\\Alpha.log"), GetParam().left.has_value());
+  if (GetParam().left) {
+    EXPECT_EQ(m.os.model.FileText(u"C:\\T\\Alpha.log"), *GetParam().left);
+  }
 }
 
 void PlainFile(test::RecordingPlatform& os) {
@@ -126,49 +147,59 @@ void PlainFile(test::RecordingPlatform& os) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Paths, IsPlainLogPathTest,
+    Paths, HoldNewLogTest,
     testing::Values(
-        LogPathCase{"nothing there yet", [](auto&) {}, true},
-        LogPathCase{"a plain file", PlainFile, true},
+        LogPathCase{"nothing there yet", [](auto&) {}, true, ""},
+        LogPathCase{"a plain file is removed first", PlainFile, true, ""},
         LogPathCase{"a folder",
                     [](auto& os) {
                       os.model.files[u"C:\\T\\Alpha.log"] = {true, {}};
                     },
-                    false},
+                    false, std::nullopt},
         LogPathCase{"a reparse point",
                     [](auto& os) {
                       PlainFile(os);
                       os.model.files[u"C:\\T\\Alpha.log"].reparsePoint = true;
                     },
-                    false},
+                    false, "old log"},
         LogPathCase{"a file with a second link",
                     [](auto& os) {
                       PlainFile(os);
                       os.model.files[u"C:\\T\\Alpha.log"].links = 2;
                     },
-                    false},
+                    false, "old log"},
         // What a link of the host looks like under Wine: plain, but its final path is elsewhere.
         LogPathCase{"a file whose final path lies elsewhere",
                     [](auto& os) {
                       PlainFile(os);
                       os.model.files[u"C:\\T\\Alpha.log"].leadsTo = u"C:\\Windows\\win.ini";
                     },
-                    false},
+                    false, "old log"},
         LogPathCase{"a folder named by its short form",
                     [](auto& os) {
                       PlainFile(os);
                       os.model.files[u"C:\\T\\Alpha.log"].leadsTo = u"C:\\Temp Long\\alpha.LOG";
                       os.model.files[u"C:\\T"].leadsTo = u"C:\\Temp Long";
                     },
-                    true},
+                    true, ""},
+        // A junction: what this run creates in it goes again.
+        LogPathCase{"a folder that is a reparse point",
+                    [](auto& os) { os.model.files[u"C:\\T"].reparsePoint = true; }, false,
+                    std::nullopt},
+        // What only Windows can show: a link put in the file's place between the check and
+        // the hold.
+        LogPathCase{"another file at the name after the check",
+                    [](auto& os) { os.faults.swappedAfterWrite.insert(u"C:\\T\\Alpha.log"); },
+                    false, ""},
         LogPathCase{"attributes refused",
-                    [](auto& os) { os.faults.attributeErrors[u"C:\\T\\Alpha.log"] = 5; }, false},
+                    [](auto& os) { os.faults.attributeErrors[u"C:\\T\\Alpha.log"] = 5; }, false,
+                    std::nullopt},
         LogPathCase{"a file that cannot be opened",
                     [](auto& os) {
                       PlainFile(os);
                       os.faults.openErrors[u"C:\\T\\Alpha.log"] = 5;
                     },
-                    false}),
+                    false, "old log"}),
     test::DescriptionName());
 
 TEST(LogFilePath, FallsBackToCThenToNone) {

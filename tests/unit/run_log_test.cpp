@@ -88,13 +88,16 @@ TEST_F(RunLogTest, RecordsEveryDecisionOfAnInstallRun) {
                 "reconfigure {A} " + kSecondLine + " result 0",
                 "product {A} version after 9.1.031.0: patched",
                 "box 301 suppressed",
+                "product {A} log C:\\T\\Alpha.log holds 30 bytes",
                 "product {B} name \"Beta\\x09Two\" language 1031 version 9.1.031.0",
                 "product {B} decision up to date",
                 "product {B} log C:\\T\\Beta_Two.log",
+                "product {B} log C:\\T\\Beta_Two.log holds 0 bytes",
                 "product {C} name \"Gamma\" language 1036 version 8.0.0.0",
                 "product {C} decision unsupported",
                 "product {C} log C:\\T\\Gamma.log",
                 "box 308 suppressed",
+                "product {C} log C:\\T\\Gamma.log holds 0 bytes",
                 "exit code 1642",
             }));
 }
@@ -151,6 +154,19 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, RunLogFaultTest,
     testing::Values(LogFault{"cannot be opened",
                              [](auto& os) { os.faults.openErrors[u"C:\\sp.log"] = 32; }, 0},
+                    // A link the administrator's folder holds: the file it leads to stays.
+                    LogFault{"is a link",
+                             [](auto& os) {
+                               os.model.files[u"C:\\sp.log"] = {false, test::Bytes("victim")};
+                               os.model.files[u"C:\\sp.log"].leadsTo = u"C:\\Windows\\win.ini";
+                             },
+                             0},
+                    LogFault{"has a second link",
+                             [](auto& os) {
+                               os.model.files[u"C:\\sp.log"] = {false, {}};
+                               os.model.files[u"C:\\sp.log"].links = 2;
+                             },
+                             0},
                     LogFault{"a write fails",
                              [](auto& os) {
                                os.faults.failingWrites[{u"C:\\sp.log", 3}] = 112;

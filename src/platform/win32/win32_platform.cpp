@@ -300,8 +300,7 @@ FileHandle Win32Platform::CreateFileW(const std::u16string& path, std::uint32_t 
   return FileHandle(reinterpret_cast<std::uintptr_t>(file));
 }
 
-std::optional<std::uint64_t> Win32Platform::SetFilePointerEx(FileHandle file,
-                                                             std::int64_t distance,
+std::optional<std::uint64_t> Win32Platform::SetFilePointerEx(FileHandle file, std::int64_t distance,
                                                              std::uint32_t method) {
   LARGE_INTEGER move{};
   move.QuadPart = distance;
@@ -339,7 +338,10 @@ std::optional<FileInformation> Win32Platform::GetFileInformationByHandle(FileHan
   if (!::GetFileInformationByHandle(File(file), &information)) {
     return std::nullopt;
   }
-  return FileInformation{information.dwFileAttributes, information.nNumberOfLinks};
+  return FileInformation{
+      information.dwFileAttributes, information.nNumberOfLinks, information.dwVolumeSerialNumber,
+      (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow,
+      (std::uint64_t{information.nFileSizeHigh} << 32) | information.nFileSizeLow};
 }
 
 std::optional<std::u16string> Win32Platform::GetFinalPathNameByHandleW(FileHandle file) {
@@ -355,6 +357,13 @@ std::optional<std::u16string> Win32Platform::GetFinalPathNameByHandleW(FileHandl
   }
   path.resize(length);
   return path;
+}
+
+bool Win32Platform::SetFileDispositionDelete(FileHandle file) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  return ::SetFileInformationByHandle(File(file), FileDispositionInfo, &disposition,
+                                      sizeof disposition) != FALSE;
 }
 
 bool Win32Platform::CloseHandle(FileHandle file) {

@@ -53,6 +53,7 @@ class Win32Platform final : public Platform {
   bool FlushFileBuffers(FileHandle file) override;
   std::optional<FileInformation> GetFileInformationByHandle(FileHandle file) override;
   std::optional<std::u16string> GetFinalPathNameByHandleW(FileHandle file) override;
+  bool SetFileDispositionDelete(FileHandle file) override;
   bool CloseHandle(FileHandle file) override;
   SummaryOpenResult MsiGetSummaryInformationW(const std::u16string& packagePath,
                                               std::uint32_t updateCount) override;

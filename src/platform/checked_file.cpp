@@ -108,13 +108,21 @@ CheckedFile::CheckedFile(OwnedFile file, FileIdentity identity, std::u16string f
 Expected<CheckedFile> CheckedFile::Open(Platform& os, const std::u16string& path,
                                         std::uint32_t access, std::uint32_t share,
                                         std::uint32_t disposition) {
-  OwnedFile file(os, os.CreateFileW(path, access, share, disposition, win::kFileAttributeNormal));
+  // "Open or create" as two steps, so that the program itself knows whether it
+  // made the file: through a dangling link, creating makes the file it leads to.
+  const bool openOrCreate = disposition == win::kOpenAlways;
+  OwnedFile file(os, os.CreateFileW(path, access, share,
+                                    openOrCreate ? win::kCreateNew : disposition,
+                                    win::kFileAttributeNormal));
+  bool created = file && (openOrCreate || disposition == win::kCreateNew);
+  if (!file && openOrCreate && os.GetLastError() == win::kErrorFileExists) {
+    file = OwnedFile(
+        os, os.CreateFileW(path, access, share, win::kOpenExisting, win::kFileAttributeNormal));
+    created = false;
+  }
   if (!file) {
     return LastErrorStatus(os);
   }
-  const bool created = disposition == win::kCreateNew ||
-                       ((disposition == win::kOpenAlways || disposition == win::kCreateAlways) &&
-                        os.GetLastError() != win::kErrorAlreadyExists);
   const auto information = os.GetFileInformationByHandle(file.get());
   const auto final = os.GetFinalPathNameByHandleW(file.get());
   if (information && final && information->links == 1 &&

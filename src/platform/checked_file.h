@@ -31,6 +31,7 @@ struct FileIdentity {
 class CheckedFile {
  public:
   // CreateFileW(path, access, share, disposition), then the check on the handle.
+  // OPEN_ALWAYS is made of CREATE_NEW and, where the file exists, OPEN_EXISTING.
   // A file that fails the check is refused with kErrorCannotAccessFile; when this
   // open created it and `access` holds DELETE, it is deleted through the handle,
   // so that nothing stays where a link pointed.

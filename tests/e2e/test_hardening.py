@@ -2,11 +2,72 @@
 whatever another process tries meanwhile; a package path the PATCH property cannot
 misread; and logs that are only files."""
 
+import ctypes
 import os
 import re
+import struct
+import threading
+import time
 import unittest
 
 import bench
+
+# What is planted at a path from Linux before a run (a Windows program cannot make
+# links under Wine 8), and what each must leave as it was.
+PLANTS = ("link to a file", "dangling link", "link to a folder", "hard link")
+
+
+class Plant:
+    """A link of one kind at `path`; `intact()` says whether what it leads to is unchanged."""
+
+    def __init__(self, case, path, kind):
+        self.path, self.kind = path, kind
+        self.victim = case.host("C:\\victim.txt")
+        self.folder = case.host("C:\\victims")
+        self.missing = self.folder / "created-through-a-link.txt"
+        self.folder.mkdir(exist_ok=True)
+        (self.folder / "inside.txt").write_bytes(b"a file in someone else's folder")
+        self.victim.write_bytes(b"someone else's file")
+        path.parent.mkdir(parents=True, exist_ok=True)
+        if kind == "link to a file":
+            os.symlink(self.victim, path)
+        elif kind == "dangling link":
+            os.symlink(self.missing, path)
+        elif kind == "link to a folder":
+            os.symlink(self.folder, path)
+        else:
+            os.link(self.victim, path)
+
+    def intact(self):
+        return (self.victim.read_bytes() == b"someone else's file"
+                and sorted(p.name for p in self.folder.iterdir()) == ["inside.txt"]
+                and (self.path.is_symlink() or self.path.samefile(self.victim)))
+
+
+def inotify_on_close_write(folder, pattern, action, stop):
+    """Calls `action(name)` the moment a file in `folder` whose name matches `pattern` is
+    closed after writing (inotify), until `stop` is set."""
+    libc = ctypes.CDLL(None, use_errno=True)
+    fd = libc.inotify_init1(os.O_NONBLOCK)
+    IN_CLOSE_WRITE = 0x8
+    libc.inotify_add_watch(fd, str(folder).encode(), IN_CLOSE_WRITE)
+    try:
+        while not stop.is_set():
+            try:
+                data = os.read(fd, 4096)
+            except BlockingIOError:
+                time.sleep(0.0001)
+                continue
+            at = 0
+            while at < len(data):
+                _, _, _, length = struct.unpack_from("iIII", data, at)
+                name = data[at + 16:at + 16 + length].rstrip(b"\0").decode()
+                at += 16 + length
+                if re.fullmatch(pattern, name):
+                    action(name)
+                    return
+    finally:
+        os.close(fd)
 
 
 class Hardening(unittest.TestCase):
@@ -41,12 +102,14 @@ class Hardening(unittest.TestCase):
             attempts = [line.split() for line in lines if line.strip()]
             # Held read-only, shared for reading only: every attempt fails while the
             # package is held. Once the run lets go of it, right before deleting it, an
-            # attempt may succeed (and put a file back), so successes may only close the list.
+            # attempt may succeed (and put a file back); from the first success on, the
+            # attempts either succeed or find the package gone (2).
             refused = [a for a in attempts if a[2] != "0"]
             succeeded = [i for i, a in enumerate(attempts) if a[2] == "0"]
             self.assertTrue(refused, f"no attempt fell inside the hold: {attempts[:10]}")
-            self.assertEqual(succeeded, list(range(len(attempts) - len(succeeded), len(attempts))),
-                             attempts[:10])
+            if succeeded:
+                self.assertEqual({a[2] for a in attempts[succeeded[0]:]} - {"0", "2"}, set(),
+                                 attempts[succeeded[0]:][:10])
             self.assertIn(("open", "32"), {(a[0], a[2]) for a in refused})
             # What Windows Installer applied was the package the program carries.
             self.assert_patched(case, result)
@@ -62,6 +125,131 @@ class Hardening(unittest.TestCase):
                 self.assertNotIn(";", package)
                 self.assertTrue(package.upper().startswith("C:\\"), package)
             self.assertFalse(case.host("C:\\a;b\\MSP2").exists())
+
+    def test_links_planted_at_every_file_the_run_writes_are_never_written_through(self):
+        for target in ("product log", "run log", "patch list", "package"):
+            for kind in PLANTS:
+                with self.subTest(target=target, kind=kind), \
+                        bench.Case(bench.base("candidates")) as case:
+                    self.check_plant(case, target, kind)
+
+    def check_plant(self, case, target, kind):
+        en_log = f"{case.temp_dir}\\{self.products['en']['name']}.log"
+        paths = {"product log": en_log, "run log": "C:\\logs\\sp.log",
+                 "patch list": "C:\\lists\\list.txt", "package": f"{case.temp_dir}\\MSP2"}
+        case.host("C:\\logs").mkdir(exist_ok=True)
+        case.host("C:\\lists").mkdir(exist_ok=True)
+        plant = Plant(case, case.host(paths[target]), kind)
+        if target == "patch list":
+            result = case.servicepack("/p C:\\lists\\list.txt")
+            self.assertFalse(result.timed_out)
+            # Refused as a file that can be neither opened nor created.
+            self.assertEqual([b.text for b in result.boxes], [bench.message(1033, 310)])
+            # 1920 for a file refused on its handle; the open's own code where Wine
+            # refuses it first (5 for a folder, 2 through a dangling link).
+            self.assertIn(result.exit_code, (2, 5, 1920))
+        else:
+            result = case.servicepack("/q /log C:\\logs\\sp.log")
+            self.assert_patched(case, result)
+            logs = [c.args[1] for c in result.installer_calls("MsiEnableLogW")]
+            expected_en = 0 if target == "product log" else bench.WString(en_log, False)
+            self.assertEqual(logs[0], expected_en)
+            if target != "run log":
+                run_log = case.host("C:\\logs\\sp.log").read_bytes()
+                self.assertTrue(run_log.endswith(b"exit code 0\r\n"), run_log[-200:])
+        self.assertTrue(plant.intact(), f"{target}, {kind}: the plant's target changed")
+
+    def test_a_package_swapped_for_a_link_before_it_is_held_is_not_applied(self):
+        # Between the write and the hold the package is held by nobody: a racer puts a
+        # link to an identical copy at its name, then points the link at another patch.
+        failing = next(p for p in self.samples["patches"] if p["name"] == "failing")
+        outcomes = []
+        for attempt in range(6):
+            with bench.Case(bench.base("candidates")) as case:
+                copy = case.host(case.put(bench.sample_patch(), "C:\\copy.msp"))
+                other = case.host(case.put(failing["path"], "C:\\other.msp"))
+                temp = case.host(case.temp_dir)
+                link = temp / "swap.link"
+                os.symlink(copy, link)
+                swapped = threading.Event()
+
+                def swap(name):
+                    os.rename(link, temp / name)  # one step: the name is never missing
+                    swapped.set()
+
+                stop = threading.Event()
+                watcher = threading.Thread(target=inotify_on_close_write,
+                                           args=(temp, r"MSP\d+", swap, stop))
+                watcher.start()
+                time.sleep(0.2)
+                run = {}
+                runner = threading.Thread(target=lambda: run.update(
+                    result=case.servicepack("/q /log C:\\sp.log")))
+                runner.start()
+                log = case.host("C:\\sp.log")
+                caught = False
+                deadline = time.monotonic() + 60
+                while runner.is_alive() and time.monotonic() < deadline:
+                    text = log.read_text(errors="replace") if log.exists() else ""
+                    if "package changed or unreadable once written: error 1603" in text:
+                        caught = True
+                    if "targets " in text or caught:
+                        break
+                    time.sleep(0.005)
+                if caught:
+                    # The attack goes on: the link now leads to another patch.
+                    for name in os.listdir(temp):
+                        if re.fullmatch(r"MSP\d+", name) and (temp / name).is_symlink():
+                            os.remove(temp / name)
+                            os.symlink(other, temp / name)
+                # Otherwise the link came only after the hold, which a rename from Linux
+                # can do under Wine alone (on Windows the held package cannot be renamed
+                # over); pointing it elsewhere then would show Wine, not the program.
+                runner.join(90)
+                stop.set()
+                watcher.join(5)
+                result = run["result"]
+                self.assertTrue(swapped.is_set(), "the package was never closed after writing")
+                calls = result.installer_calls("MsiConfigureProductExW")
+                # The other patch would make each reconfiguration return 1603.
+                self.assertEqual([c.retval for c in calls if c.retval not in (0, None)], [])
+                if caught:
+                    self.assertEqual(result.exit_code, 1603)
+                    self.assertEqual(calls, [])
+                    self.assertEqual(case.products(self.codes),
+                                     {code: (5, "9.1.030.0") for code in self.codes})
+                else:
+                    self.assert_patched(case, result)
+                outcomes.append("caught" if caught else "after the hold")
+                if caught:
+                    break
+        self.assertIn("caught", outcomes, outcomes)
+
+    def test_nobody_can_delete_rename_or_replace_what_the_run_holds(self):
+        with bench.Case(bench.base("candidates")) as case:
+            case.host("C:\\logs").mkdir()
+            package = f"{case.temp_dir}\\MSP2"
+            logs = [f"{case.temp_dir}\\{self.products[k]['name']}.log" for k in ("en", "de")]
+            held = [package, "C:\\logs\\sp.log"] + logs
+            with case.beside("spswap", ["held", "120", logs[0]] + held, b"started") as output:
+                result = case.servicepack("/q /log C:\\logs\\sp.log")
+                time.sleep(0.5)
+                lines = output.read_text(errors="replace").split("\n")[1:]
+            attempts = [line.split() for line in lines if line.strip()]
+            self.assert_patched(case, result)
+            self.assertTrue(case.host("C:\\logs\\sp.log").read_bytes()
+                            .endswith(b"exit code 0\r\n"))
+            for index, path in enumerate(held):
+                mine = [(what, int(code)) for what, i, code in attempts if int(i) == index]
+                refused = [(what, code) for what, code in mine if code != 0]
+                self.assertTrue(refused, f"{path}: no attempt fell inside the hold: {mine[:6]}")
+                # The package until the run deleted it (then 2), the run log all along:
+                # every attempt fails; a product's log may be taken once it is let go.
+                allowed = {5, 32, 2} if index == 0 else {5, 32}
+                self.assertEqual({code for _, code in refused} - allowed, set(), path)
+                if index < 2:
+                    self.assertNotIn(0, [code for _, code in mine], path)
+            self.assertFalse(case.host(package).exists())
 
     def test_a_log_path_that_is_a_link_or_a_folder_is_not_written_through(self):
         with bench.Case(bench.base("candidates")) as case:

@@ -42,7 +42,9 @@ TEST_F(PatchListTest, AppendsOneRecordPerNoteBehindWhatIsThere) {
   EXPECT_EQ(
       m.os.log.Of({"CreateFileW", "SetFilePointerEx", "FindResourceW", "WriteFile", "CloseHandle"}),
       (std::vector<test::Call>{
-          {"CreateFileW", {"C:\\list.txt", "0xc0010000", "1", "4", "0x80"}},
+          // Open or create, in two steps: a new file first, else the one that is there.
+          {"CreateFileW", {"C:\\list.txt", "0xc0010000", "1", "1", "0x80"}},
+          {"CreateFileW", {"C:\\list.txt", "0xc0010000", "1", "3", "0x80"}},
           {"CreateFileW", {"C:\\", "0x0", "7", "3", "0x2200000"}},
           {"CloseHandle", {"file C:\\"}},
           {"SetFilePointerEx", {list, "0", "2"}},

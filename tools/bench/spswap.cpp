@@ -9,11 +9,23 @@
 //   spswap.exe <folder> <other package> <seconds> <marker>
 //
 // It never writes into a file it opened: an open that succeeds is only counted.
+//
+//   spswap.exe held <seconds> <marker> <path>...
+//
+// Plays one that tries to take files another program holds: once the marker
+// exists, it keeps trying, for each path in turn, to delete it (DeleteFileW),
+// rename it (MoveFileExW to <path>.moved) and put a plain file of its own in its
+// place (MoveFileExW with MOVEFILE_REPLACE_EXISTING), and prints one line per
+// attempt: "delete|rename|replace <index of the path> <0 or the error>". A path
+// that does not exist yet is passed over, one it has once deleted, renamed or
+// replaced is left alone from then on; when the first path is gone (its deletion
+// reports 2), it stops.
 #include <windows.h>
 
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -29,11 +41,69 @@ bool IsPackageName(const wchar_t* name) {
   return true;
 }
 
+// The "held" mode.
+int TryToTake(int argc, wchar_t** argv) {
+  const ULONGLONG end = GetTickCount64() + std::wcstoul(argv[2], nullptr, 10) * 1000ull;
+  const wchar_t* marker = argv[3];
+  std::vector<std::wstring> paths(argv + 4, argv + argc);
+  std::vector<bool> taken(paths.size(), false);
+  std::puts("started");
+  std::fflush(stdout);
+  while (GetTickCount64() < end && GetFileAttributesW(marker) == INVALID_FILE_ATTRIBUTES) {
+    Sleep(1);
+  }
+  const auto report = [](const char* what, std::size_t index, BOOL done) {
+    const DWORD error = done ? 0 : GetLastError();
+    std::printf("%s %u %lu\n", what, static_cast<unsigned>(index), error);
+    std::fflush(stdout);
+    return error;
+  };
+  while (GetTickCount64() < end) {
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+      if (taken[i]) {
+        continue;
+      }
+      const std::wstring& path = paths[i];
+      if (i != 0 && GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        continue;  // not made yet
+      }
+      const DWORD deleted = report("delete", i, DeleteFileW(path.c_str()));
+      if (i == 0 && deleted == ERROR_FILE_NOT_FOUND) {
+        return 0;
+      }
+      if (deleted == 0) {
+        taken[i] = true;
+        continue;
+      }
+      if (report("rename", i,
+                 MoveFileExW(path.c_str(), (path + L".moved").c_str(), 0)) == 0) {
+        taken[i] = true;
+        continue;
+      }
+      const std::wstring spare = path + L".spswap";
+      const HANDLE file = CreateFileW(spare.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+      }
+      taken[i] = report("replace", i,
+                        MoveFileExW(spare.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) == 0;
+      DeleteFileW(spare.c_str());
+    }
+  }
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  if (argc >= 5 && std::wcscmp(argv[1], L"held") == 0) {
+    return TryToTake(argc, argv);
+  }
   if (argc != 5) {
-    std::fputs("usage: spswap.exe <folder> <other package> <seconds> <marker>\n", stderr);
+    std::fputs("usage: spswap.exe <folder> <other package> <seconds> <marker>\n"
+               "       spswap.exe held <seconds> <marker> <path>...\n",
+               stderr);
     return 2;
   }
   const std::wstring folder = argv[1];

@@ -1,7 +1,8 @@
-"""Configuring the windows preset: it needs no Wine, it checks the service pack's inputs,
-and a mistake stops `cmake` before anything is built, naming the cache variable, its
-value and the rule, and leaving no servicepack.exe."""
+"""Configuring the windows preset: it needs no Wine, wixl or msitools, it checks the
+service pack's inputs, and a mistake stops `cmake` before anything is built, naming the
+cache variable, its value and the rule, and leaving no servicepack.exe."""
 
+import json
 import os
 import pathlib
 import re
@@ -54,6 +55,11 @@ class Configure(unittest.TestCase):
             if class_id:
                 buildtree.set_root_class_id(path, class_id)
             inputs[name] = path
+        for name, spoil in (("nosummary.msp", buildtree.hide_summary),
+                            ("badsummary.msp", buildtree.spoil_summary)):
+            inputs[name] = folder / name
+            shutil.copyfile(SAMPLE / "sample.msp", inputs[name])
+            spoil(inputs[name])
         inputs["huge"] = folder / "huge.msp"
         shutil.copyfile(SAMPLE / "sample.msp", inputs["huge"])
         with inputs["huge"].open("r+b") as f:
@@ -92,6 +98,9 @@ class Configure(unittest.TestCase):
              "is {000C1084-0000-0000-C000-000000000046}, an installer database (.msi)"),
             ("SP_PATCH_PACKAGE", i["intel.msp"],
              "names no target product: its summary property 7 is 'Intel;1033'"),
+            ("SP_PATCH_PACKAGE", i["nosummary.msp"], "has no summary information stream"),
+            ("SP_PATCH_PACKAGE", i["badsummary.msp"],
+             "has a summary information stream that cannot be read"),
             ("SP_PATCH_PACKAGE", i["huge"], "must load in a 32-bit process"),
             ("SP_UPGRADE_VERSION", "9.1.32", "is not a version of four dotted numbers"),
             ("SP_UPGRADE_VERSION", "9.1.65536.0", "is not a version of four dotted numbers"),

@@ -88,7 +88,7 @@ function(add_service_pack target)
     endif()
   endforeach()
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS
-    ${SP_TOOLS_DIR}/finish_servicepack.py)
+    ${SP_TOOLS_DIR}/finish_servicepack.py ${SP_TOOLS_DIR}/servicepack_resources.py)
   if(sign_arguments)
     find_program(SP_OSSLSIGNCODE osslsigncode)
     if(NOT SP_OSSLSIGNCODE)
@@ -100,7 +100,8 @@ function(add_service_pack target)
   endif()
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${Python3_EXECUTABLE} ${SP_TOOLS_DIR}/finish_servicepack.py
-      --image $<TARGET_FILE:${target}> --output ${final} ${sign_arguments}
+      --image $<TARGET_FILE:${target}> --output ${final} "--package=${ARG_PACKAGE}"
+      ${sign_arguments}
     BYPRODUCTS ${final}
     VERBATIM)
 

@@ -194,6 +194,54 @@ class Configure(unittest.TestCase):
                 self.assertFalse((self.tree / "servicepack.exe").exists())
                 self.assertEqual(list(self.tree.rglob("*.obj")), [], "something was built")
 
+    def test_the_committed_release_presets_configure_as_they_stand(self):
+        """releases/*.json, included from CMakePresets.json, each in a fresh tree."""
+        included = json.loads((buildtree.ROOT / "CMakePresets.json").read_text())["include"]
+        releases = [name for name in included if name.startswith("releases/")]
+        self.assertEqual(sorted(releases), sorted(
+            str(path.relative_to(buildtree.ROOT))
+            for path in (buildtree.ROOT / "releases").glob("*.json")))
+        for name in releases:
+            for preset in json.loads((buildtree.ROOT / name).read_text())["configurePresets"]:
+                with self.subTest(file=name, preset=preset["name"]):
+                    tree = self.dir / preset["name"]
+                    code, output = buildtree.run(["cmake", "--preset", preset["name"], "-B",
+                                                  str(tree)], env=self.env)
+                    self.assertEqual(code, 0, output)
+                    self.assertNotIn("CMake Warning", output)
+                    self.assertNotIn("building the sample service pack", output)
+                    cache = (tree / "CMakeCache.txt").read_text()
+                    for variable, value in preset["cacheVariables"].items():
+                        value = value.replace("${sourceDir}", str(buildtree.ROOT))
+                        self.assertRegex(cache, rf"(?m)^{variable}:\w+={re.escape(value)}$")
+                    shutil.rmtree(tree)
+
+    def test_the_interpreter_found_imports_olefile_and_pefile(self):
+        """A python3 first on PATH that lacks them (here one without its site packages, on
+        a developer's machine a pyenv shim) is passed over, and refused when named."""
+        bare = self.dir / "bare"
+        bare.mkdir()
+        python = bare / "python3"
+        python.write_text(f'#!/bin/sh\nexec {sys.executable} -S "$@"\n')
+        python.chmod(0o755)
+        env = dict(self.env, PATH=f"{bare}{os.pathsep}{self.env['PATH']}")
+        cases = [([], 0, "Python for the tools and tests: "),
+                 ([f"-DPython3_EXECUTABLE={python}"], 1, f"Python3_EXECUTABLE '{python}' does "
+                  f"not import olefile and pefile")]
+        for arguments, refused, expected in cases:
+            with self.subTest(arguments=arguments):
+                tree = self.dir / "interpreter"
+                code, output = buildtree.run(["cmake", "--preset", "windows", "-B", str(tree)] +
+                                             arguments, env=env)
+                shutil.rmtree(tree)
+                self.assertEqual(code != 0, bool(refused), output)
+                self.assertIn(expected, output)
+                if refused:
+                    self.assertIn("No module named 'olefile'", output)
+                else:
+                    self.assertNotIn(f"tests: {python} ", output)
+                    self.assertIn("(olefile ", output)
+
     def test_the_default_build_runs_no_wine_tool(self):
         code, output = self.configure()
         self.assertEqual(code, 0, output)

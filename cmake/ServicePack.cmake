@@ -5,25 +5,80 @@
 #   CANDIDATE_VERSIONS <text>      string 900: the versions it is made for, each followed by ","
 #   [NOTES_DIR <folder>]           206.txt, 207.txt, ...: the deployment notes; none when empty
 #   [MAKER_NAME <text>]            the maker's name in message 307; Corvane when not given
-#   [INPUT_NAMES <package> <upgrade> <candidates> <notes> <maker>]
-#                                  how messages about the inputs name them
 #   [SIGN_CERT <pem> SIGN_KEY <pem> | SIGN_PKCS12 <file> SIGN_PASSWORD_FILE <file>
 #    | SIGN_COMMAND <command line>] [SIGN_TIMESTAMP_URL <url>] [SIGN_CA <pem>]
 #                                  Authenticode signing (see tools/finish_servicepack.py)
+#   [INPUT_NAMES <KEYWORD>=<name>...]
+#                                  how messages about the inputs name them (their cache
+#                                  variables, see cmake/ServicePackInputs.cmake); by
+#                                  default "add_service_pack(<target>) <KEYWORD>"
 #   [DEPENDS <targets>...])        targets that make the package
 #
-# Checks the inputs, writes the resource script, links the image in unsigned/ and
+# Checks the signing options now and the other inputs when building (tools/
+# servicepack_resources.py), writes the resource script, links the image in unsigned/ and
 # makes from it (signed, when asked) the service pack executable at the root of the
 # build tree, with a test of what it carries.
 set(SP_TOOLS_DIR ${CMAKE_CURRENT_LIST_DIR}/../tools)
 set(SP_RESOURCES_DIR ${CMAKE_CURRENT_LIST_DIR}/../resources)
 
+# The signing options of add_service_pack(), checked where they are given: one way to sign,
+# both files of a pair, files that exist, a time-stamp server only for osslsigncode's own
+# signing, a CA only with something that signs. It reads the caller's ARG_<KEYWORD> and
+# names the options as name_<KEYWORD> says.
+function(_sp_check_signing)
+  set(ways)
+  set(pair)
+  if(NOT "${ARG_SIGN_CERT}" STREQUAL "" OR NOT "${ARG_SIGN_KEY}" STREQUAL "")
+    list(APPEND ways
+      "${name_SIGN_CERT} '${ARG_SIGN_CERT}' and ${name_SIGN_KEY} '${ARG_SIGN_KEY}'")
+    set(pair SIGN_CERT SIGN_KEY)
+    set(both "${name_SIGN_CERT} and ${name_SIGN_KEY}")
+  endif()
+  if(NOT "${ARG_SIGN_PKCS12}" STREQUAL "" OR NOT "${ARG_SIGN_PASSWORD_FILE}" STREQUAL "")
+    string(CONCAT way "${name_SIGN_PKCS12} '${ARG_SIGN_PKCS12}' and "
+      "${name_SIGN_PASSWORD_FILE} '${ARG_SIGN_PASSWORD_FILE}'")
+    list(APPEND ways "${way}")
+    set(pair SIGN_PKCS12 SIGN_PASSWORD_FILE)
+    set(both "${name_SIGN_PKCS12} and ${name_SIGN_PASSWORD_FILE}")
+  endif()
+  if(NOT "${ARG_SIGN_COMMAND}" STREQUAL "")
+    string(REPLACE ";" "\\;" command "${ARG_SIGN_COMMAND}")
+    list(APPEND ways "${name_SIGN_COMMAND} '${command}'")
+    set(pair)
+  endif()
+  list(LENGTH ways ways_count)
+  if(ways_count GREATER 1)
+    list(JOIN ways ", " ways)
+    message(FATAL_ERROR "Sign in one way only; this build sets ${ways}")
+  endif()
+  foreach(option IN ITEMS ${pair})
+    if("${ARG_${option}}" STREQUAL "")
+      message(FATAL_ERROR "${name_${option}} is empty: signing takes both ${both}")
+    endif()
+  endforeach()
+  foreach(option SIGN_CERT SIGN_KEY SIGN_PKCS12 SIGN_PASSWORD_FILE SIGN_CA)
+    if(NOT "${ARG_${option}}" STREQUAL "" AND NOT EXISTS "${ARG_${option}}")
+      message(FATAL_ERROR "${name_${option}} '${ARG_${option}}' does not exist")
+    endif()
+  endforeach()
+  if(NOT "${ARG_SIGN_TIMESTAMP_URL}" STREQUAL ""
+     AND (ways_count EQUAL 0 OR NOT "${ARG_SIGN_COMMAND}" STREQUAL ""))
+    message(FATAL_ERROR "${name_SIGN_TIMESTAMP_URL} '${ARG_SIGN_TIMESTAMP_URL}' applies to "
+      "signing with ${name_SIGN_CERT} or ${name_SIGN_PKCS12}; an ${name_SIGN_COMMAND} "
+      "time-stamps in its own way")
+  endif()
+  if(NOT "${ARG_SIGN_CA}" STREQUAL "" AND ways_count EQUAL 0)
+    message(FATAL_ERROR "${name_SIGN_CA} '${ARG_SIGN_CA}' is set, but nothing signs the "
+      "service pack")
+  endif()
+endfunction()
+
 function(add_service_pack target)
   set(signing SIGN_CERT SIGN_KEY SIGN_PKCS12 SIGN_PASSWORD_FILE SIGN_TIMESTAMP_URL SIGN_COMMAND
     SIGN_CA)
+  set(checked PACKAGE UPGRADE_VERSION CANDIDATE_VERSIONS NOTES_DIR MAKER_NAME)
   cmake_parse_arguments(PARSE_ARGV 1 ARG ""
-    "OUTPUT_NAME;PACKAGE;UPGRADE_VERSION;CANDIDATE_VERSIONS;NOTES_DIR;MAKER_NAME;${signing}"
-    "INPUT_NAMES;DEPENDS")
+    "OUTPUT_NAME;${checked};${signing}" "INPUT_NAMES;DEPENDS")
   foreach(required OUTPUT_NAME PACKAGE UPGRADE_VERSION CANDIDATE_VERSIONS)
     if(NOT DEFINED ARG_${required})
       message(FATAL_ERROR "add_service_pack(${target}): ${required} is missing")
@@ -32,12 +87,28 @@ function(add_service_pack target)
   if(NOT DEFINED ARG_MAKER_NAME)
     set(ARG_MAKER_NAME Corvane)
   endif()
-  if(NOT ARG_INPUT_NAMES)
-    foreach(input PACKAGE UPGRADE_VERSION CANDIDATE_VERSIONS NOTES_DIR MAKER_NAME)
-      list(APPEND ARG_INPUT_NAMES "add_service_pack(${target}) ${input}")
-    endforeach()
-  endif()
-  list(JOIN ARG_INPUT_NAMES "," names)
+  foreach(input IN LISTS checked signing)
+    set(name_${input} "add_service_pack(${target}) ${input}")
+  endforeach()
+  foreach(entry IN LISTS ARG_INPUT_NAMES)
+    set(keyword)
+    if(entry MATCHES "^([A-Z0-9_]+)=(.+)$")
+      set(keyword ${CMAKE_MATCH_1})
+      set(name "${CMAKE_MATCH_2}")
+    endif()
+    if(NOT keyword OR NOT DEFINED name_${keyword})
+      list(JOIN checked ", " inputs)
+      message(FATAL_ERROR "add_service_pack(${target}): INPUT_NAMES holds '${entry}', which "
+        "is not <KEYWORD>=<name> of an input (${inputs}, SIGN_...)")
+    endif()
+    set(name_${keyword} "${name}")
+  endforeach()
+  set(names)
+  foreach(input IN LISTS checked)
+    list(APPEND names "${name_${input}}")
+  endforeach()
+  list(JOIN names "," names)
+  _sp_check_signing()
 
   set(notes)
   if(ARG_NOTES_DIR)
@@ -88,7 +159,7 @@ function(add_service_pack target)
     endif()
   endforeach()
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS
-    ${SP_TOOLS_DIR}/finish_servicepack.py)
+    ${SP_TOOLS_DIR}/finish_servicepack.py ${SP_TOOLS_DIR}/servicepack_resources.py)
   if(sign_arguments)
     find_program(SP_OSSLSIGNCODE osslsigncode)
     if(NOT SP_OSSLSIGNCODE)
@@ -100,7 +171,8 @@ function(add_service_pack target)
   endif()
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${Python3_EXECUTABLE} ${SP_TOOLS_DIR}/finish_servicepack.py
-      --image $<TARGET_FILE:${target}> --output ${final} ${sign_arguments}
+      --image $<TARGET_FILE:${target}> --output ${final} "--package=${ARG_PACKAGE}"
+      ${sign_arguments}
     BYPRODUCTS ${final}
     VERBATIM)
 

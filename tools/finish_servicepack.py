@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
 """Makes the service pack file from the linked image: signs it with Authenticode when the
 build is told to, verifies the signature, and only then gives the file its final name, so
-that a build that fails leaves no executable behind. Prints the file's size and SHA-256.
+that a build that fails leaves no executable behind. Prints the file's size and SHA-256
+and the patch code of the package it carries.
 
 Signing goes through osslsigncode, with a certificate and key in PEM files or a PKCS#12
 file, or through a command of the release engineer's (a hardware token, a signing
 service) that is given the unsigned and the signed file's paths. SOURCE_DATE_EPOCH, when
-set, is the signing time, so that the same inputs sign to the same bytes.
+set, is the signing time, so that the same inputs sign to the same bytes. The signing
+options arrive checked (add_service_pack() in cmake/ServicePack.cmake): this script signs
+in the one way it is given.
 """
 
 import argparse
@@ -15,9 +18,12 @@ import os
 import pathlib
 import shlex
 import shutil
-import struct
 import subprocess
 import sys
+
+import pefile
+
+import servicepack_resources
 
 
 class Failure(Exception):
@@ -61,11 +67,23 @@ def sign_with_command(args, image, signed):
 
 def unsigned_fields(data):
     """Where an Authenticode signature may change a PE image: its checksum and the entry of
-    its certificate table."""
-    pe = struct.unpack_from("<I", data, 0x3C)[0]
-    optional = pe + 24
-    directories = optional + (96 if struct.unpack_from("<H", data, optional)[0] == 0x10B else 112)
-    return [(optional + 64, 4), (directories + 4 * 8, 8)]
+    its certificate table, as (offset, size)."""
+    try:
+        pe = pefile.PE(data=data, fast_load=True)
+    except pefile.PEFormatError as error:
+        raise Failure(f"the linked image is no PE image: {error.value}")
+    header = pe.OPTIONAL_HEADER
+    security = header.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_SECURITY"]]
+    return [(header.get_field_absolute_offset("CheckSum"), 4),
+            (security.get_file_offset(), security.sizeof())]
+
+
+def read_patch_code(package):
+    """The patch code of the package (its summary property 9), which the build checked."""
+    try:
+        return servicepack_resources.patch_code(servicepack_resources.read_summary(package))
+    except (OSError, servicepack_resources.SummaryError) as error:
+        raise Failure(f"the package {package} cannot be read: {error}")
 
 
 def check_signed_image(image, signed):
@@ -106,6 +124,7 @@ def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--image", required=True, type=pathlib.Path, help="the linked executable")
     parser.add_argument("--output", required=True, type=pathlib.Path)
+    parser.add_argument("--package", required=True, help="the patch package the image carries")
     parser.add_argument("--osslsigncode", default="osslsigncode")
     parser.add_argument("--sign-cert", default="")
     parser.add_argument("--sign-key", default="")
@@ -121,6 +140,7 @@ def main(argv=None):
     output.unlink(missing_ok=True)
     partial.unlink(missing_ok=True)
     try:
+        patch_code = read_patch_code(args.package)
         finish(args, args.image, output, partial)
     except Failure as failure:
         partial.unlink(missing_ok=True)
@@ -132,6 +152,7 @@ def main(argv=None):
             digest.update(chunk)
     print(f"-- {output.name}: SHA-256 {digest.hexdigest()}")
     print(f"-- {output.name}: {output.stat().st_size} bytes")
+    print(f"-- {output.name}: patch code {patch_code}")
     return 0
 
 

@@ -1,98 +1,62 @@
 #!/usr/bin/env python3
 """Reads what a Windows executable carries: its resources, its imported DLLs and
-its string tables, so that tests can check the built program itself."""
+its string tables, so that tests can check the built program itself. pefile reads
+the image; it has no string table per language (its own merges the languages of a
+block), so strings() decodes each language's blocks with pefile's block decoder."""
 
-import struct
 import sys
 
+import pefile
+
 RT_STRING = 6
+STRINGS_PER_BLOCK = 16  # block n holds the strings 16 (n - 1) to 16 n - 1
+DIRECTORIES = [pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_IMPORT"],
+               pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]]
 
 
 class PeImage:
-    def __init__(self, data):
-        self.data = data
-        if data[:2] != b"MZ":
-            raise ValueError("not an MZ executable")
-        pe = struct.unpack_from("<I", data, 0x3C)[0]
-        if data[pe:pe + 4] != b"PE\0\0":
-            raise ValueError("no PE header")
-        self.machine, sections = struct.unpack_from("<HH", data, pe + 4)
-        optional_size = struct.unpack_from("<H", data, pe + 20)[0]
-        optional = pe + 24
-        magic = struct.unpack_from("<H", data, optional)[0]
-        directories = optional + (96 if magic == 0x10B else 112)
-        self.subsystem = struct.unpack_from("<H", data, optional + 68)[0]
-        self.directories = [struct.unpack_from("<II", data, directories + 8 * i)
-                            for i in range(16)]
-        self.sections = []
-        table = optional + optional_size
-        for i in range(sections):
-            name, vsize, va, rsize, raw = struct.unpack_from("<8sIIII", data, table + 40 * i)
-            self.sections.append((name.rstrip(b"\0").decode(), va, max(vsize, rsize), raw))
-
-    def offset(self, rva):
-        for _, va, size, raw in self.sections:
-            if va <= rva < va + size:
-                return raw + rva - va
-        raise ValueError(f"address {rva:#x} is in no section")
+    def __init__(self, data=None, path=None):
+        """From the image's bytes, or from a file (mapped, not read)."""
+        try:
+            self.pe = pefile.PE(name=path, data=data, fast_load=True)
+            self.pe.parse_data_directories(directories=DIRECTORIES)
+        except pefile.PEFormatError as error:
+            raise ValueError(f"not a PE image: {error.value}")
+        self.machine = self.pe.FILE_HEADER.Machine
+        self.subsystem = self.pe.OPTIONAL_HEADER.Subsystem
+        self.directories = [(entry.VirtualAddress, entry.Size)
+                            for entry in self.pe.OPTIONAL_HEADER.DATA_DIRECTORY]
 
     def imports(self):
-        rva, _ = self.directories[1]
-        names = []
-        at = self.offset(rva)
-        while True:
-            name_rva = struct.unpack_from("<I", self.data, at + 12)[0]
-            if name_rva == 0:
-                return names
-            start = self.offset(name_rva)
-            names.append(self.data[start:self.data.index(b"\0", start)].decode())
-            at += 20
+        return [entry.dll.decode() for entry in getattr(self.pe, "DIRECTORY_ENTRY_IMPORT", [])]
 
     def resources(self):
         """{(type, name, language): bytes}; type and name are ints or strings."""
-        rva, _ = self.directories[2]
-        if rva == 0:
-            return {}
-        base = self.offset(rva)
+        def key(entry):
+            return entry.id if entry.name is None else str(entry.name)
+
         found = {}
-
-        def entries(directory):
-            named, numbered = struct.unpack_from("<HH", self.data, base + directory + 12)
-            for i in range(named + numbered):
-                key, target = struct.unpack_from("<II", self.data, base + directory + 16 + 8 * i)
-                if key & 0x80000000:
-                    at = base + (key & 0x7FFFFFFF)
-                    length = struct.unpack_from("<H", self.data, at)[0]
-                    key = self.data[at + 2:at + 2 + 2 * length].decode("utf-16-le")
-                yield key, target
-
-        for rtype, types in entries(0):
-            for name, names in entries(types & 0x7FFFFFFF):
-                for language, leaf in entries(names & 0x7FFFFFFF):
-                    data_rva, size = struct.unpack_from("<II", self.data, base + leaf)
-                    start = self.offset(data_rva)
-                    found[(rtype, name, language)] = self.data[start:start + size]
+        root = getattr(self.pe, "DIRECTORY_ENTRY_RESOURCE", None)
+        for rtype in root.entries if root else []:
+            for name in rtype.directory.entries:
+                for language in name.directory.entries:
+                    data = language.data.struct
+                    found[(key(rtype), key(name), language.id)] = self.pe.get_data(
+                        data.OffsetToData, data.Size)
         return found
 
     def strings(self):
         """{language: {id: text}} of every non-empty string-table entry."""
         tables = {}
         for (rtype, block, language), data in self.resources().items():
-            if rtype != RT_STRING:
-                continue
-            at = 0
-            for index in range(16):
-                length = struct.unpack_from("<H", data, at)[0]
-                text = data[at + 2:at + 2 + 2 * length].decode("utf-16-le")
-                at += 2 + 2 * length
-                if length:
-                    tables.setdefault(language, {})[(block - 1) * 16 + index] = text
+            if rtype == RT_STRING:
+                pefile.parse_strings(data, (block - 1) * STRINGS_PER_BLOCK,
+                                     tables.setdefault(language, {}))
         return tables
 
 
 def load(path):
-    with open(path, "rb") as f:
-        return PeImage(f.read())
+    return PeImage(path=str(path))
 
 
 if __name__ == "__main__":

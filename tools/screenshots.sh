@@ -28,4 +28,7 @@ fi
 
 cmake --preset windows-tests
 cmake --build --preset windows-tests
-python3 tools/screenshots.py --build build/windows-tests --out docs/messages
+# The interpreter the build found (cmake/Python.cmake): the texts of the boxes are read from
+# servicepack.exe with pefile, which the first python3 on PATH may not see.
+python=$(sed -n 's/^SP_PYTHON3:FILEPATH=//p' build/windows-tests/CMakeCache.txt)
+"$python" tools/screenshots.py --build build/windows-tests --out docs/messages

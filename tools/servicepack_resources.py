@@ -11,12 +11,14 @@ here with a message that names the input, its value and the rule it breaks.
 import argparse
 import pathlib
 import re
-import subprocess
 import sys
 import unicodedata
-import uuid
 
-COMPOUND_FILE_SIGNATURE = bytes.fromhex("D0CF11E0A1B11AE1")
+import olefile
+
+COMPOUND_FILE_HEADER = 512  # bytes of the header a compound file begins with
+SUMMARY_STREAM = "\x05SummaryInformation"
+CODE_PAGE, TARGETS, LAST_AUTHOR, REVISION = 1, 7, 8, 9  # summary property ids
 PATCH_CLASS_ID = "{000C1086-0000-0000-C000-000000000046}"
 OTHER_CLASS_IDS = {
     "{000C1084-0000-0000-C000-000000000046}": "an installer database (.msi)",
@@ -30,6 +32,8 @@ VERSION = re.compile(r"^(\d+)\.(\d+)\.(\d+)\.(\d+)$")
 CANDIDATE_TEXT = re.compile(r"^[0-9.,]*$")
 PRODUCT_CODE = r"\{[0-9A-Fa-f]{8}(-[0-9A-Fa-f]{4}){3}-[0-9A-Fa-f]{12}\}"
 TARGET_CODES = re.compile(rf"^{PRODUCT_CODE}(;{PRODUCT_CODE})*$")
+# Property 9 of a patch: its own code, then those of the patches it obsoletes, undelimited.
+PATCH_CODES = re.compile(rf"^({PRODUCT_CODE})+$")
 NOTE_LINE = re.compile(r"^[^\s=]+=([^\s][^\r\n]*)?$")
 CATALOGUE_ENTRY = re.compile(r'^\s*(\d+)\s+"((?:[^"]|"")*)"\s*$', re.M)
 CONVERSION = re.compile(r"%.")
@@ -48,6 +52,62 @@ DEFAULT_NAMES = {"package": "package", "upgrade": "upgrade version",
 
 class InputError(Exception):
     pass
+
+
+class SummaryError(Exception):
+    """The summary information stream is missing or cannot be read."""
+
+
+def summary_properties(ole):
+    """{property id: value} of the summary information stream of an open compound file,
+    strings decoded with the stream's code page. The compound file may carry defects that
+    olefile tolerates (Windows Installer does too); the summary must read without one."""
+    if not ole.exists(SUMMARY_STREAM):
+        raise SummaryError("has no summary information stream (SummaryInformation), "
+                           "where a patch package names its target products and patch code")
+    known = len(ole.parsing_issues)
+    try:
+        properties = ole.getproperties(SUMMARY_STREAM)
+    except OSError as error:
+        properties, issue = {}, str(error)
+    else:
+        issue = "; ".join(message for _, message in ole.parsing_issues[known:])
+    if issue or not properties:
+        raise SummaryError("has a summary information stream that cannot be read "
+                           f"({issue or 'it holds no property'})")
+    code_page = properties.get(CODE_PAGE)
+    codec = "latin-1"
+    if isinstance(code_page, int):
+        code_page &= 0xFFFF  # a VT_I2, which olefile reads signed: 65001 comes as -535
+        codec = "utf-8" if code_page == 65001 else f"cp{code_page}"
+    try:
+        "".encode(codec)
+    except LookupError:
+        codec = "latin-1"
+    return {id: value.decode(codec, "replace") if isinstance(value, bytes) else value
+            for id, value in properties.items()}
+
+
+def read_summary(path):
+    """The summary properties of the package at path; raises OSError or SummaryError."""
+    with olefile.OleFileIO(str(path)) as ole:
+        return summary_properties(ole)
+
+
+def text_property(summary, id):
+    value = summary.get(id)
+    return "" if value is None else str(value)
+
+
+def patch_code(summary):
+    """The patch's own code: the first of the codes in its summary property 9."""
+    match = PATCH_CODES.match(text_property(summary, REVISION))
+    if not match:
+        raise SummaryError(f"has no patch code: its summary property 9 is "
+                           f"{text_property(summary, REVISION)!r}, not the patch's code "
+                           "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX} followed by the codes of "
+                           "the patches it obsoletes, if any")
+    return text_property(summary, REVISION)[:38]
 
 
 class Inputs:
@@ -97,66 +157,54 @@ class Inputs:
 
     # --- the package
 
-    def read_target_codes(self):
-        """Summary property 7 of the package, as msitools reads it."""
-        try:
-            out = subprocess.run(["msiinfo", "suminfo", self.package], check=True,
-                                 capture_output=True, text=True).stdout
-        except FileNotFoundError:
-            raise InputError("msiinfo (msitools) is needed to read the package's target products")
-        except subprocess.CalledProcessError as error:
-            self.refuse("package", f"cannot be read by msiinfo: {error.stderr.strip()}")
-        for line in out.splitlines():
-            if line.startswith("Template:"):
-                return line[len("Template:"):].strip()
-        return ""
+    def package_error(self, detail):
+        self.refuse("package", f"is not a Windows Installer package ({detail})")
 
-    def root_class_id(self, f):
-        """The class id of the compound file's root storage, read from its header and the
-        first entry of its directory."""
-        header = f.read(512)
-        if header[:8] != COMPOUND_FILE_SIGNATURE:
-            self.refuse("package", "is not a Windows Installer package "
-                        "(it does not start with D0 CF 11 E0 A1 B1 1A E1)")
-        if len(header) < 512:
-            self.refuse("package", "is not a Windows Installer package "
-                        "(its compound file header is cut short)")
-        sector_shift = int.from_bytes(header[30:32], "little")
-        first_directory_sector = int.from_bytes(header[48:52], "little")
-        if sector_shift not in (9, 12):
-            self.refuse("package", "is not a Windows Installer package "
-                        f"(its compound file header gives sectors of 2^{sector_shift} bytes)")
-        f.seek((first_directory_sector + 1) << sector_shift)
-        root = f.read(128)
-        if len(root) < 128 or root[66] != 5:
-            self.refuse("package", "is not a Windows Installer package "
-                        "(its compound file has no root storage)")
-        return "{" + str(uuid.UUID(bytes_le=root[80:96])).upper() + "}"
+    def read_package(self, size):
+        """(root class id, summary properties) of the package's compound file."""
+        if not olefile.isOleFile(self.package):
+            self.package_error("it does not start with D0 CF 11 E0 A1 B1 1A E1")
+        if size < COMPOUND_FILE_HEADER:
+            self.package_error("its compound file header is cut short")
+        try:
+            ole = olefile.OleFileIO(self.package)
+        except OSError as error:  # olefile's; opening the file succeeded just above
+            self.package_error(f"its compound file cannot be read: {error}")
+        with ole:
+            class_id = "{" + (ole.root.clsid or "00000000-0000-0000-0000-000000000000") + "}"
+            if class_id != PATCH_CLASS_ID:
+                kind = OTHER_CLASS_IDS.get(class_id, "no Windows Installer package")
+                self.refuse("package", f"is not a patch package: its root class id is "
+                            f"{class_id}, {kind}; a patch package's is {PATCH_CLASS_ID}")
+            try:
+                return summary_properties(ole)
+            except SummaryError as error:
+                self.refuse("package", str(error))
 
     def check_package(self):
+        """Returns the patch code; fills self.target_codes."""
         path = pathlib.Path(self.package)
         if not path.exists():
             self.refuse("package", "does not exist")
         try:
-            with path.open("rb") as f:
-                size = path.stat().st_size
-                if size > MAX_PACKAGE_MIB << 20:
-                    self.refuse("package", f"is {size:,} bytes; at most {MAX_PACKAGE_MIB:,} MiB "
-                                f"({MAX_PACKAGE_MIB << 20:,} bytes) fit, because the service "
-                                "pack's image must load in a 32-bit process")
-                class_id = self.root_class_id(f)
+            size = path.stat().st_size
+            if size > MAX_PACKAGE_MIB << 20:
+                self.refuse("package", f"is {size:,} bytes; at most {MAX_PACKAGE_MIB:,} MiB "
+                            f"({MAX_PACKAGE_MIB << 20:,} bytes) fit, because the service "
+                            "pack's image must load in a 32-bit process")
+            summary = self.read_package(size)
         except (IsADirectoryError, PermissionError) as error:
             self.refuse("package", f"is not a readable file ({error.strerror})")
-        if class_id != PATCH_CLASS_ID:
-            kind = OTHER_CLASS_IDS.get(class_id, "no Windows Installer package")
-            self.refuse("package", f"is not a patch package: its root class id is {class_id}, "
-                        f"{kind}; a patch package's is {PATCH_CLASS_ID}")
-        codes = self.read_target_codes()
+        codes = text_property(summary, TARGETS)
         if not TARGET_CODES.match(codes):
             self.refuse("package", f"names no target product: its summary property 7 is "
                         f"{codes!r}, not a ';'-separated list of product codes "
                         "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}")
-        return codes
+        self.target_codes = codes
+        try:
+            return patch_code(summary)
+        except SummaryError as error:
+            self.refuse("package", str(error))
 
     # --- the notes
 
@@ -235,7 +283,7 @@ class Inputs:
         self.check_candidates()
         notes = self.collect_notes(self.candidates[:-1].split(","))
         self.check_maker()
-        self.check_package()
+        self.patch_code = self.check_package()
         return notes
 
 

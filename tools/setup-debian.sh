@@ -51,11 +51,17 @@ add_backports() {
   echo "$line" >"/etc/apt/sources.list.d/$release-backports.list"
 }
 
+# The first two lines build servicepack.exe (python3-olefile and python3-pefile read the
+# patch package and the executable), the third signs it; the rest is for the tests: the
+# host and fuzz builds, a throw-away certificate authority, Wine and wixl for the samples
+# and the end-to-end tests, and msitools, whose msibuild makes the packages that the tests
+# of the input checks feed them.
 packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev clang-format python3
-  g++-mingw-w64-i686 binutils-mingw-w64-i686
-  wine wine32:i386 wine64 wixl msitools time
-  osslsigncode openssl xvfb xdotool
+  cmake ninja-build g++-mingw-w64-i686 binutils-mingw-w64-i686
+  python3 python3-olefile python3-pefile
+  osslsigncode
+  g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev clang-format openssl
+  wine wine32:i386 wine64 wixl msitools time xvfb xdotool
 )
 missing=()
 for p in "${packages[@]}"; do

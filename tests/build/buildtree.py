@@ -6,13 +6,18 @@ import shutil
 import subprocess
 import uuid
 
+import olefile
+
 ROOT = pathlib.Path(__file__).resolve().parents[2]
-HIDDEN_PROGRAMS = ("wine", "wixl")  # wine, wineserver, wixl, wixl-heat, ...
+# Wine's programs (wine, wineserver, msiexec-stable, ...), wixl's (wixl, wixl-heat) and msitools'.
+HIDDEN_PREFIXES = ("wine", "msiexec", "regedit", "regsvr32", "wixl")
+MSITOOLS = {"msibuild", "msidiff", "msidump", "msiextract", "msiinfo"}
+SUMMARY_STREAM = "\x05SummaryInformation"
 
 
 def path_without_wine(folder):
-    """A PATH of one folder that links every program on the current PATH except Wine's and
-    wixl, as on a release engineer's machine that has neither."""
+    """A PATH of one folder that links every program on the current PATH except Wine's,
+    wixl's and msitools', as on a release engineer's machine that has none of them."""
     folder = pathlib.Path(folder)
     folder.mkdir(parents=True, exist_ok=True)
     for directory in os.environ["PATH"].split(os.pathsep):
@@ -20,7 +25,8 @@ def path_without_wine(folder):
             continue
         for name in os.listdir(directory):
             link = folder / name
-            if name.startswith(HIDDEN_PROGRAMS) or os.path.lexists(link):
+            if (name.startswith(HIDDEN_PREFIXES) or name in MSITOOLS
+                    or os.path.lexists(link)):
                 continue
             link.symlink_to(os.path.join(directory, name))
     return str(folder)
@@ -66,9 +72,25 @@ def make_certificate_authority(folder, name):
 
 def set_root_class_id(path, class_id):
     """Marks a compound file as another kind of package (msibuild makes only installer
-    databases): the class id of the root storage, the first entry of the directory."""
-    data = bytearray(pathlib.Path(path).read_bytes())
-    shift = int.from_bytes(data[30:32], "little")
-    root = (int.from_bytes(data[48:52], "little") + 1) << shift
-    data[root + 80:root + 96] = uuid.UUID(class_id).bytes_le
-    pathlib.Path(path).write_bytes(bytes(data))
+    databases). olefile reads the class id of the root storage but writes none, so this
+    writes it into the root's entry, the first of the directory's first sector, at byte 80."""
+    with olefile.OleFileIO(str(path), write_mode=True) as ole:
+        sector = bytearray(ole.getsect(ole.first_dir_sector))
+        sector[80:96] = uuid.UUID(class_id).bytes_le
+        ole.write_sect(ole.first_dir_sector, bytes(sector))
+
+
+def hide_summary(path):
+    """Renames the summary information streams, as in a package that has none. olefile
+    renames no stream, so this changes the last letter of the names in the directory."""
+    data = pathlib.Path(path).read_bytes()
+    name, other = (text.encode("utf-16-le") for text in (SUMMARY_STREAM,
+                                                          SUMMARY_STREAM[:-1] + "X"))
+    assert name in data, f"{path} names no summary information stream"
+    pathlib.Path(path).write_bytes(data.replace(name, other))
+
+
+def spoil_summary(path):
+    """Overwrites the summary information stream with bytes that hold no property set."""
+    with olefile.OleFileIO(str(path), write_mode=True) as ole:
+        ole.write_stream(SUMMARY_STREAM, b"\xff" * ole.get_size(SUMMARY_STREAM))

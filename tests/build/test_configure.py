@@ -1,7 +1,8 @@
-"""Configuring the windows preset: it needs no Wine, it checks the service pack's inputs,
-and a mistake stops `cmake` before anything is built, naming the cache variable, its
-value and the rule, and leaving no servicepack.exe."""
+"""Configuring the windows preset: it needs no Wine, wixl or msitools, it checks the
+service pack's inputs, and a mistake stops `cmake` before anything is built, naming the
+cache variable, its value and the rule, and leaving no servicepack.exe."""
 
+import json
 import os
 import pathlib
 import re
@@ -54,6 +55,11 @@ class Configure(unittest.TestCase):
             if class_id:
                 buildtree.set_root_class_id(path, class_id)
             inputs[name] = path
+        for name, spoil in (("nosummary.msp", buildtree.hide_summary),
+                            ("badsummary.msp", buildtree.spoil_summary)):
+            inputs[name] = folder / name
+            shutil.copyfile(SAMPLE / "sample.msp", inputs[name])
+            spoil(inputs[name])
         inputs["huge"] = folder / "huge.msp"
         shutil.copyfile(SAMPLE / "sample.msp", inputs["huge"])
         with inputs["huge"].open("r+b") as f:
@@ -92,6 +98,9 @@ class Configure(unittest.TestCase):
              "is {000C1084-0000-0000-C000-000000000046}, an installer database (.msi)"),
             ("SP_PATCH_PACKAGE", i["intel.msp"],
              "names no target product: its summary property 7 is 'Intel;1033'"),
+            ("SP_PATCH_PACKAGE", i["nosummary.msp"], "has no summary information stream"),
+            ("SP_PATCH_PACKAGE", i["badsummary.msp"],
+             "has a summary information stream that cannot be read"),
             ("SP_PATCH_PACKAGE", i["huge"], "must load in a 32-bit process"),
             ("SP_UPGRADE_VERSION", "9.1.32", "is not a version of four dotted numbers"),
             ("SP_UPGRADE_VERSION", "9.1.65536.0", "is not a version of four dotted numbers"),
@@ -184,6 +193,54 @@ class Configure(unittest.TestCase):
                 self.assertIn(f"SP_PATCH_PACKAGE '{package}' {rule}", output)
                 self.assertFalse((self.tree / "servicepack.exe").exists())
                 self.assertEqual(list(self.tree.rglob("*.obj")), [], "something was built")
+
+    def test_the_committed_release_presets_configure_as_they_stand(self):
+        """releases/*.json, included from CMakePresets.json, each in a fresh tree."""
+        included = json.loads((buildtree.ROOT / "CMakePresets.json").read_text())["include"]
+        releases = [name for name in included if name.startswith("releases/")]
+        self.assertEqual(sorted(releases), sorted(
+            str(path.relative_to(buildtree.ROOT))
+            for path in (buildtree.ROOT / "releases").glob("*.json")))
+        for name in releases:
+            for preset in json.loads((buildtree.ROOT / name).read_text())["configurePresets"]:
+                with self.subTest(file=name, preset=preset["name"]):
+                    tree = self.dir / preset["name"]
+                    code, output = buildtree.run(["cmake", "--preset", preset["name"], "-B",
+                                                  str(tree)], env=self.env)
+                    self.assertEqual(code, 0, output)
+                    self.assertNotIn("CMake Warning", output)
+                    self.assertNotIn("building the sample service pack", output)
+                    cache = (tree / "CMakeCache.txt").read_text()
+                    for variable, value in preset["cacheVariables"].items():
+                        value = value.replace("${sourceDir}", str(buildtree.ROOT))
+                        self.assertRegex(cache, rf"(?m)^{variable}:\w+={re.escape(value)}$")
+                    shutil.rmtree(tree)
+
+    def test_the_interpreter_found_imports_olefile_and_pefile(self):
+        """A python3 first on PATH that lacks them (here one without its site packages, on
+        a developer's machine a pyenv shim) is passed over, and refused when named."""
+        bare = self.dir / "bare"
+        bare.mkdir()
+        python = bare / "python3"
+        python.write_text(f'#!/bin/sh\nexec {sys.executable} -S "$@"\n')
+        python.chmod(0o755)
+        env = dict(self.env, PATH=f"{bare}{os.pathsep}{self.env['PATH']}")
+        cases = [([], 0, "Python for the tools and tests: "),
+                 ([f"-DPython3_EXECUTABLE={python}"], 1, f"Python3_EXECUTABLE '{python}' does "
+                  f"not import olefile and pefile")]
+        for arguments, refused, expected in cases:
+            with self.subTest(arguments=arguments):
+                tree = self.dir / "interpreter"
+                code, output = buildtree.run(["cmake", "--preset", "windows", "-B", str(tree)] +
+                                             arguments, env=env)
+                shutil.rmtree(tree)
+                self.assertEqual(code != 0, bool(refused), output)
+                self.assertIn(expected, output)
+                if refused:
+                    self.assertIn("No module named 'olefile'", output)
+                else:
+                    self.assertNotIn(f"tests: {python} ", output)
+                    self.assertIn("(olefile ", output)
 
     def test_the_default_build_runs_no_wine_tool(self):
         code, output = self.configure()

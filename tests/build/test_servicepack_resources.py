@@ -18,6 +18,7 @@ CODES = "{6D1A3C02-51B7-4E0B-9C1E-2F4D8A7B3C01};{6D1A3C02-51B7-4E0B-9C1E-2F4D8A7
 NOTE = b"PatchSuffix=SP1\r\nProductVersionCandidate=9.1.030.0\r\nProductVersionUpgrade=9.1.031.0"
 CATALOGUE = pathlib.Path(spr.__file__).resolve().parents[1] / "resources" / "catalogue"
 PATCH_CLASS = "{000C1086-0000-0000-C000-000000000046}"
+PATCH_CODE = "{6D1A3C02-51B7-4E0B-9C1E-2F4D8A7B3CFF}"
 
 
 class Inputs(unittest.TestCase):
@@ -28,10 +29,10 @@ class Inputs(unittest.TestCase):
         self.notes.mkdir()
         (self.notes / "206.txt").write_bytes(NOTE)
 
-    def make_package(self, codes, name="p.msp", class_id=PATCH_CLASS):
+    def make_package(self, codes, name="p.msp", class_id=PATCH_CLASS, revision=PATCH_CODE):
         path = self.dir / name
-        subprocess.run(["msibuild", str(path), "-s", "t", "Corvane", codes,
-                        "{6D1A3C02-51B7-4E0B-9C1E-2F4D8A7B3CFF}"], check=True)
+        subprocess.run(["msibuild", str(path), "-s", "t", "Corvane", codes, revision],
+                       check=True)
         if class_id:
             buildtree.set_root_class_id(path, class_id)
         return path
@@ -87,6 +88,27 @@ class Inputs(unittest.TestCase):
         for codes in (one.lower(), f"{one};{two.lower()}"):
             with self.subTest(codes=codes):
                 self.check(package=self.make_package(codes, "good.msp"))
+
+    def test_package_must_have_a_readable_summary_with_a_patch_code(self):
+        hidden, spoiled = (self.make_package(CODES, name) for name in ("hidden.msp", "bad.msp"))
+        buildtree.hide_summary(hidden)
+        buildtree.spoil_summary(spoiled)
+        cases = [(hidden, "has no summary information stream"),
+                 (spoiled, "has a summary information stream that cannot be read (Error while "
+                  "parsing properties header")]
+        for number, revision in enumerate((
+                "", PATCH_CODE + "x", PATCH_CODE.strip("{}"), f"{PATCH_CODE};{PATCH_CODE}",
+                PATCH_CODE.replace("CFF}", "CF}"))):
+            cases.append((self.make_package(CODES, f"code{number}.msp", revision=revision),
+                          f"has no patch code: its summary property 9 is {revision!r}, not"))
+        for package, fragment in cases:
+            with self.subTest(package=package.name, fragment=fragment):
+                self.assertRefused(fragment, package=package)
+        # The patch's own code first, then those of the patches it obsoletes.
+        obsoleting = self.make_package(CODES, "obsoleting.msp",
+                                       revision=PATCH_CODE + CODES.replace(";", ""))
+        self.check(package=obsoleting)
+        self.assertEqual(spr.patch_code(spr.read_summary(obsoleting)), PATCH_CODE)
 
     def test_package_must_fit_a_32_bit_process(self):
         limit = 1800 << 20

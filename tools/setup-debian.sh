@@ -67,6 +67,12 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
 done
+# node and npm run the workflow linter (tools/lint). Debian's own nodejs and npm, unless a node
+# that brings its own npm is already installed (Debian's npm package would conflict with it).
+if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
+  command -v node >/dev/null || missing+=(nodejs)
+  missing+=(npm)
+fi
 if [ ${#missing[@]} -gt 0 ]; then
   apt-get update -q
   apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,6 +1,7 @@
 #include "app/service_pack_main.h"
 
 #include "install/apply.h"
+#include "install/logs.h"
 #include "messages/catalogue.h"
 #include "messages/format.h"
 #include "payload/extract.h"
@@ -58,6 +59,7 @@ void StartLog(Process& process) {
                     kCatalogueCapacity);
   process.log.Write(u"start upgrade " + upgrade + u" candidates " + candidates + u" command line " +
                     process.os.GetCommandLineW());
+  process.log.Write(u"product logs " + ProductLogStem(process.log.path()) + u"<product name>.log");
   const RunOptions& o = process.options;
   std::u16string understood = u"options";
   const auto add = [&understood](bool set, std::u16string_view word) {
@@ -80,7 +82,7 @@ void StartLog(Process& process) {
 
 }  // namespace
 
-InstallOptions InstallOptionsFor(const RunOptions& options) {
+InstallOptions InstallOptionsFor(const RunOptions& options, const RunLog& log) {
   InstallOptions install;
   if (options.quiet) {
     install.installerInterface = InstallerInterface::kNone;
@@ -88,6 +90,9 @@ InstallOptions InstallOptionsFor(const RunOptions& options) {
     install.installerInterface = InstallerInterface::kProgressOnly;
   }
   install.noRestart = options.noRestart;
+  if (log.writing()) {
+    install.runLog = log.path();
+  }
   return install;
 }
 
@@ -117,8 +122,9 @@ std::uint32_t ServicePackMain(Process& process) {
     // Nothing else runs: whoever asks for help has not yet chosen what to do.
     ShowHelp(messages);
   } else if (options.install) {
-    exitCode = ApplyPatchToProducts(messages, InstallOptionsFor(options), process.temporaryNames,
-                                    process.targetProducts, process.currentProductName)
+    exitCode = ApplyPatchToProducts(messages, InstallOptionsFor(options, process.log),
+                                    process.temporaryNames, process.targetProducts,
+                                    process.currentProductName)
                    .exitCode;
   } else {
     if (options.extract) {

@@ -10,8 +10,9 @@
 namespace sp {
 
 // What the options ask of the install run: "/q" silences Windows Installer
-// entirely, also beside "/passive", which leaves it a progress bar.
-InstallOptions InstallOptionsFor(const RunOptions& options);
+// entirely, also beside "/passive", which leaves it a progress bar; the product
+// logs go beside the run log when `log` writes one.
+InstallOptions InstallOptionsFor(const RunOptions& options, const RunLog& log);
 
 // What messages read in this process: "/q" and "/passive" show none.
 MessageContext MessagesFor(Process& process);

@@ -133,10 +133,10 @@ struct ProductLog {
 // Turns on the product's Windows Installer log in a file of the run's own, held
 // until the product is done, and says where it goes (or why there is none). A
 // product without a readable name is logged under its code.
-ProductLog EnableLog(Platform& os, const std::u16string& logDirectory,
-                     const ProductRecord& record) {
-  const auto path = LogFilePath(
-      logDirectory, record.productName.empty() ? record.productCode : record.productName);
+ProductLog EnableLog(Platform& os, const std::optional<std::u16string>& runLog,
+                     const std::u16string& logDirectory, const ProductRecord& record) {
+  const std::u16string& name = record.productName.empty() ? record.productCode : record.productName;
+  const auto path = runLog ? LogFileBeside(*runLog, name) : LogFilePath(logDirectory, name);
   if (path) {
     if (auto held = HoldNewLog(os, *path); held.ok()) {
       os.MsiEnableLogW(kLogModeVerbose, *path, 0);
@@ -218,14 +218,16 @@ InstallOutcome ApplyPatchToProducts(const MessageContext& messages, const Instal
     return InstallOutcome{false, win::kErrorProductVersion};
   }
 
-  const std::u16string logDirectory = GetLogDirectory(os, kLogPathCapacity);
+  // With a run log the product logs go beside it; else into the temporary folder.
+  const std::u16string logDirectory =
+      options.runLog ? std::u16string() : GetLogDirectory(os, kLogPathCapacity);
   std::size_t upToDate = 0;
   ExitCode exitCode;
   for (std::size_t i = 0; i < products.size(); ++i) {
     ProductRecord& record = *products[i];
     currentProductName = record.productName;
     os.SetThreadLocale(static_cast<std::uint32_t>(ParseDecimal(record.language)));
-    ProductLog productLog = EnableLog(os, logDirectory, record);
+    ProductLog productLog = EnableLog(os, options.runLog, logDirectory, record);
     const VersionGate gate =
         CheckVersion(record.installedVersion, record.upgradeVersion, record.candidateVersions);
     const std::u16string product = u"product " + record.productCode + u" ";

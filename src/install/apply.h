@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include <optional>
 #include <string>
 
 #include "messages/show_message.h"
@@ -30,6 +31,8 @@ enum class InstallerInterface {
 struct InstallOptions {
   InstallerInterface installerInterface = InstallerInterface::kUnchanged;
   bool noRestart = false;  // Windows Installer must not restart the machine
+  // The run log, when one is written: the product logs go beside it.
+  std::optional<std::u16string> runLog;
 };
 
 // The whole install run: extraction, discovery into `products`, then each

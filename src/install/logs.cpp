@@ -123,4 +123,20 @@ std::optional<std::u16string> LogFilePath(const std::u16string& directory,
   return std::nullopt;
 }
 
+std::u16string ProductLogStem(const std::u16string& runLog) {
+  const std::size_t slash = runLog.find_last_of(u"\\/");
+  const std::size_t nameAt = slash == std::u16string::npos ? 0 : slash + 1;
+  const std::size_t dot = runLog.find_last_of(u'.');
+  return runLog.substr(0, dot == std::u16string::npos || dot < nameAt ? runLog.size() : dot) + u"_";
+}
+
+std::optional<std::u16string> LogFileBeside(const std::u16string& runLog,
+                                            const std::u16string& productName) {
+  std::u16string path = ProductLogStem(runLog) + SafeFileName(productName) + u".log";
+  if (path.size() >= kLogPathCapacity) {
+    return std::nullopt;
+  }
+  return path;
+}
+
 }  // namespace sp

@@ -38,4 +38,13 @@ Expected<CheckedFile> HoldNewLog(Platform& os, const std::u16string& path);
 std::optional<std::u16string> LogFilePath(const std::u16string& directory,
                                           const std::u16string& productName);
 
+// Where the product logs go beside the run log "<folder>\<name>.<extension>":
+// "<folder>\<name>_", which the product name and ".log" follow.
+std::u16string ProductLogStem(const std::u16string& runLog);
+
+// Beside the run log: "<folder>\<name>_<product name>.log", the product name made
+// safe as above; none when it does not fit.
+std::optional<std::u16string> LogFileBeside(const std::u16string& runLog,
+                                            const std::u16string& productName);
+
 }  // namespace sp

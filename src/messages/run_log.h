@@ -26,6 +26,8 @@ class RunLog {
   // One line; nothing once the log has fallen silent.
   void Write(std::u16string_view text);
   bool writing() const { return file_.has_value(); }
+  // Where the log is written, as its handle's final path; empty when it is silent.
+  std::u16string path() const { return file_ ? file_->finalPath() : std::u16string(); }
 
  private:
   RunLog(Platform& os, CheckedFile file);

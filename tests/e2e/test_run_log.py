@@ -36,8 +36,22 @@ class RunLog(unittest.TestCase):
             self.assertEqual(case.products([self.products["en"]["code"]]),
                              {self.products["en"]["code"]: (5, upgrade)})
 
+            # Each product's verbose log beside the run log, none in the temporary folder.
+            names = [self.products[k]["name"] for k in ("en", "de", "fr", "legacy")]
+            product_logs = [f"C:\\logs\\sp_{name}.log" for name in names]
+            self.assertEqual([c.args[1].text for c in first.installer_calls("MsiEnableLogW")],
+                             product_logs)
+            for path in product_logs[:2]:  # the two products patched
+                self.assertIn(b"=== Logging started", case.host(path).read_bytes(), path)
+            for path in product_logs:
+                self.assertTrue(case.host(path).is_file(), path)
+            self.assertEqual(sorted(p.name for p in case.host(case.temp_dir).glob("*.log")), [])
+
             log = case.host("C:\\logs\\sp.log")
             lines = self.lines(log)
+            self.assertEqual(lines[1], "product logs C:\\logs\\sp_<product name>.log")
+            for path in product_logs:
+                self.assertTrue(any(line.endswith(f" log {path}") for line in lines), path)
             self.assertTrue(lines[0].startswith(f"start upgrade {upgrade} candidates "))
             self.assertTrue(lines[0].endswith(arguments), lines[0])
             decisions = {"en": "qualifies", "de": "qualifies", "fr": "up to date",
@@ -56,6 +70,21 @@ class RunLog(unittest.TestCase):
             for line in reconfigurations:
                 self.assertTrue(line.endswith(" REBOOT=ReallySuppress result 0"), line)
             self.assertEqual(lines[-1], f"exit code {first.exit_code}")
+
+            # The same run without "/log" makes the same calls, but for the log paths.
+            with bench.Case(bench.base("all")) as without:
+                plain = without.servicepack("/q /norestart")
+                self.assertEqual(plain.exit_code, first.exit_code)
+
+                def calls(result):
+                    # Texts and small numbers; buffers' addresses differ from run to run.
+                    return [(c.function, [
+                        "log" if c.function == "msi.MsiEnableLogW" and i == 1 else
+                        a.text if isinstance(a, bench.WString) else a
+                        for i, a in enumerate(c.args)
+                        if isinstance(a, bench.WString) or (isinstance(a, int) and a < 0x10000)])
+                        for c in result.calls if c.function.startswith("msi.")]
+                self.assertEqual(calls(first), calls(plain))
 
             second = case.servicepack(arguments)
             self.assertEqual(second.exit_code, 1642)

@@ -50,7 +50,7 @@ struct Machine {
 
 // A whole install run on the machine's process, with its options.
 inline InstallOutcome Apply(Machine& m) {
-  return ApplyPatchToProducts(m.messages(), InstallOptionsFor(m.process.options),
+  return ApplyPatchToProducts(m.messages(), InstallOptionsFor(m.process.options, m.process.log),
                               m.process.temporaryNames, m.process.targetProducts,
                               m.process.currentProductName);
 }

@@ -74,6 +74,7 @@ TEST_F(RunLogTest, RecordsEveryDecisionOfAnInstallRun) {
             (std::vector<std::string>{
                 "start upgrade 9.1.031.0 candidates 9.1.030.0, command line servicepack.exe /q "
                 "/norestart /log C:\\logs\\sp.log",
+                "product logs C:\\logs\\sp_<product name>.log",
                 "options install quiet norestart log \"C:\\logs\\sp.log\"",
                 "package C:\\T\\MSP2 written",
                 "targets {A};{X};{B};{C}",
@@ -83,21 +84,21 @@ TEST_F(RunLogTest, RecordsEveryDecisionOfAnInstallRun) {
                 "product {C} present",
                 "product {A} name \"Alpha\" language 1033 version 9.1.030.0",
                 "product {A} decision qualifies",
-                "product {A} log C:\\T\\Alpha.log",
+                "product {A} log C:\\logs\\sp_Alpha.log",
                 "reconfigure {A} " + kFirstLine + " result 0",
                 "reconfigure {A} " + kSecondLine + " result 0",
                 "product {A} version after 9.1.031.0: patched",
                 "box 301 suppressed",
-                "product {A} log C:\\T\\Alpha.log holds 30 bytes",
+                "product {A} log C:\\logs\\sp_Alpha.log holds 30 bytes",
                 "product {B} name \"Beta\\x09Two\" language 1031 version 9.1.031.0",
                 "product {B} decision up to date",
-                "product {B} log C:\\T\\Beta_Two.log",
-                "product {B} log C:\\T\\Beta_Two.log holds 0 bytes",
+                "product {B} log C:\\logs\\sp_Beta_Two.log",
+                "product {B} log C:\\logs\\sp_Beta_Two.log holds 0 bytes",
                 "product {C} name \"Gamma\" language 1036 version 8.0.0.0",
                 "product {C} decision unsupported",
-                "product {C} log C:\\T\\Gamma.log",
+                "product {C} log C:\\logs\\sp_Gamma.log",
                 "box 308 suppressed",
-                "product {C} log C:\\T\\Gamma.log holds 0 bytes",
+                "product {C} log C:\\logs\\sp_Gamma.log holds 0 bytes",
                 "exit code 1642",
             }));
 }
@@ -114,12 +115,14 @@ TEST_F(RunLogTest, AppendsAndRecordsTheModes) {
   const std::vector<std::string> lines = Lines(u"C:\\sp.log");
   EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()),
             (std::vector<std::string>{
+                "product logs C:\\sp_<product name>.log",
                 "options extract \"C:\\out.msp\" patch-list \"C:\\list.txt\" log \"C:\\sp.log\"",
                 "extract C:\\out.msp result 0",
                 "patch list C:\\list.txt result 0",
                 "exit code 0",
                 "start upgrade 9.1.031.0 candidates 9.1.030.0, command line servicepack.exe "
                 "/log C:\\sp.log /i",
+                "product logs C:\\sp_<product name>.log",
                 "options list log \"C:\\sp.log\"",
                 "list C:\\T\\MSP2 targets  result 1620",
                 "box list shown",
@@ -127,10 +130,58 @@ TEST_F(RunLogTest, AppendsAndRecordsTheModes) {
             }));
 }
 
+struct ProductLogCase {
+  const char* description;
+  const char* arguments;
+  std::vector<std::string> firstLog;  // what the first product's MsiEnableLogW receives
+};
+
+class ProductLogPlaceTest : public RunLogTest,
+                            public testing::WithParamInterface<ProductLogCase> {};
+
+TEST_P(ProductLogPlaceTest, BesideTheRunLogElseInTheTemporaryFolder) {
+  m.os.model.files[u"C:\\logs"] = {true, {}};
+  m.os.model.files[u"C:\\logs.d"] = {true, {}};
+  const std::u16string deep = u"C:\\" + std::u16string(250, u'd');
+  m.os.model.files[deep] = {true, {}};
+  EXPECT_EQ(Run(GetParam().arguments), 1642u);
+  ASSERT_FALSE(m.os.log.ArgsOf("MsiEnableLogW").empty());
+  EXPECT_EQ(m.os.log.ArgsOf("MsiEnableLogW").front(), GetParam().firstLog);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, ProductLogPlaceTest,
+    testing::Values(
+        ProductLogCase{"without a run log", "/q", {"0x1000", "C:\\T\\Alpha.log", "0"}},
+        ProductLogCase{"beside the run log",
+                       "/q /log C:\\logs\\sp.log",
+                       {"0x1000", "C:\\logs\\sp_Alpha.log", "0"}},
+        ProductLogCase{"a run log without extension",
+                       "/q /log C:\\logs.d\\sp",
+                       {"0x1000", "C:\\logs.d\\sp_Alpha.log", "0"}},
+        ProductLogCase{"a run log with two dots",
+                       "/q /log C:\\logs\\sp.v2.log",
+                       {"0x1000", "C:\\logs\\sp.v2_Alpha.log", "0"}},
+        ProductLogCase{"a run log that names a folder",
+                       "/q /log C:\\logs",
+                       {"0x1000", "C:\\T\\Alpha.log", "0"}},
+        ProductLogCase{"a run log in a missing folder",
+                       "/q /log C:\\missing\\sp.log",
+                       {"0x1000", "C:\\T\\Alpha.log", "0"}},
+        // No "c:" fallback beside a run log: no log at all.
+        ProductLogCase{"a name that does not fit beside the run log",
+                       "/q /log C:\\dddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddd"
+                       "dddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddd"
+                       "dddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddd"
+                       "dddddddddddddddddddddddddddddddddddddddddddd\\sp.log",
+                       {"0x0", "", "0"}}),
+    test::DescriptionName());
+
 struct LogFault {
   const char* description;
   std::function<void(test::RecordingPlatform&)> inject;
   std::size_t lines;  // what the log holds afterwards
+  bool beside;        // the product logs go beside it: it was open when the products came
 };
 
 class RunLogFaultTest : public RunLogTest, public testing::WithParamInterface<LogFault> {};
@@ -144,39 +195,47 @@ TEST_P(RunLogFaultTest, NeverChangesTheRun) {
   GetParam().inject(m.os);
   EXPECT_EQ(Run("/norestart /log C:\\sp.log"), expected);
 
+  // Every call as without "/log"; the product logs beside the run log once it is open.
+  std::vector<test::Call> calls =
+      plain.os.log.Of({"MsiConfigureProductExW", "MsiEnableLogW", "MessageBoxW", "DeleteFileW"});
+  for (test::Call& call : calls) {
+    if (call.name == "MsiEnableLogW" && GetParam().beside) {
+      call.args.at(1).replace(0, 5, "C:\\sp_");  // C:\T\<name>.log
+    }
+  }
   EXPECT_EQ(
       m.os.log.Of({"MsiConfigureProductExW", "MsiEnableLogW", "MessageBoxW", "DeleteFileW"}),
-      plain.os.log.Of({"MsiConfigureProductExW", "MsiEnableLogW", "MessageBoxW", "DeleteFileW"}));
+      calls);
   EXPECT_EQ(Lines(u"C:\\sp.log").size(), GetParam().lines);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, RunLogFaultTest,
     testing::Values(LogFault{"cannot be opened",
-                             [](auto& os) { os.faults.openErrors[u"C:\\sp.log"] = 32; }, 0},
+                             [](auto& os) { os.faults.openErrors[u"C:\\sp.log"] = 32; }, 0, false},
                     // A link the administrator's folder holds: the file it leads to stays.
                     LogFault{"is a link",
                              [](auto& os) {
                                os.model.files[u"C:\\sp.log"] = {false, test::Bytes("victim")};
                                os.model.files[u"C:\\sp.log"].leadsTo = u"C:\\Windows\\win.ini";
                              },
-                             0},
+                             0, false},
                     LogFault{"has a second link",
                              [](auto& os) {
                                os.model.files[u"C:\\sp.log"] = {false, {}};
                                os.model.files[u"C:\\sp.log"].links = 2;
                              },
-                             0},
+                             0, false},
                     LogFault{"a write fails",
                              [](auto& os) {
                                os.faults.failingWrites[{u"C:\\sp.log", 3}] = 112;
                              },
-                             2},
+                             2, false},
                     LogFault{"the disk fills",
                              [](auto& os) {
                                os.faults.partialWrites[{u"C:\\sp.log", 5}] = 4;
                              },
-                             4}),
+                             4, true}),
     test::DescriptionName());
 
 }  // namespace

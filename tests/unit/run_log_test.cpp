@@ -151,30 +151,30 @@ TEST_P(ProductLogPlaceTest, BesideTheRunLogElseInTheTemporaryFolder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Places, ProductLogPlaceTest,
-    testing::Values(
-        ProductLogCase{"without a run log", "/q", {"0x1000", "C:\\T\\Alpha.log", "0"}},
-        ProductLogCase{"beside the run log",
-                       "/q /log C:\\logs\\sp.log",
-                       {"0x1000", "C:\\logs\\sp_Alpha.log", "0"}},
-        ProductLogCase{"a run log without extension",
-                       "/q /log C:\\logs.d\\sp",
-                       {"0x1000", "C:\\logs.d\\sp_Alpha.log", "0"}},
-        ProductLogCase{"a run log with two dots",
-                       "/q /log C:\\logs\\sp.v2.log",
-                       {"0x1000", "C:\\logs\\sp.v2_Alpha.log", "0"}},
-        ProductLogCase{"a run log that names a folder",
-                       "/q /log C:\\logs",
-                       {"0x1000", "C:\\T\\Alpha.log", "0"}},
-        ProductLogCase{"a run log in a missing folder",
-                       "/q /log C:\\missing\\sp.log",
-                       {"0x1000", "C:\\T\\Alpha.log", "0"}},
-        // No "c:" fallback beside a run log: no log at all.
-        ProductLogCase{"a name that does not fit beside the run log",
-                       "/q /log C:\\dddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddd"
-                       "dddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddd"
-                       "dddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddd"
-                       "dddddddddddddddddddddddddddddddddddddddddddd\\sp.log",
-                       {"0x0", "", "0"}}),
+    testing::Values(ProductLogCase{"without a run log", "/q", {"0x1000", "C:\\T\\Alpha.log", "0"}},
+                    ProductLogCase{"beside the run log",
+                                   "/q /log C:\\logs\\sp.log",
+                                   {"0x1000", "C:\\logs\\sp_Alpha.log", "0"}},
+                    ProductLogCase{"a run log without extension",
+                                   "/q /log C:\\logs.d\\sp",
+                                   {"0x1000", "C:\\logs.d\\sp_Alpha.log", "0"}},
+                    ProductLogCase{"a run log with two dots",
+                                   "/q /log C:\\logs\\sp.v2.log",
+                                   {"0x1000", "C:\\logs\\sp.v2_Alpha.log", "0"}},
+                    ProductLogCase{"a run log that names a folder",
+                                   "/q /log C:\\logs",
+                                   {"0x1000", "C:\\T\\Alpha.log", "0"}},
+                    ProductLogCase{"a run log in a missing folder",
+                                   "/q /log C:\\missing\\sp.log",
+                                   {"0x1000", "C:\\T\\Alpha.log", "0"}},
+                    // No "c:" fallback beside a run log: no log at all.
+                    ProductLogCase{
+                        "a name that does not fit beside the run log",
+                        "/q /log C:\\dddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddd"
+                        "dddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddd"
+                        "dddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddd"
+                        "dddddddddddddddddddddddddddddddddddddddddddd\\sp.log",
+                        {"0x0", "", "0"}}),
     test::DescriptionName());
 
 struct LogFault {
@@ -203,9 +203,8 @@ TEST_P(RunLogFaultTest, NeverChangesTheRun) {
       call.args.at(1).replace(0, 5, "C:\\sp_");  // C:\T\<name>.log
     }
   }
-  EXPECT_EQ(
-      m.os.log.Of({"MsiConfigureProductExW", "MsiEnableLogW", "MessageBoxW", "DeleteFileW"}),
-      calls);
+  EXPECT_EQ(m.os.log.Of({"MsiConfigureProductExW", "MsiEnableLogW", "MessageBoxW", "DeleteFileW"}),
+            calls);
   EXPECT_EQ(Lines(u"C:\\sp.log").size(), GetParam().lines);
 }
 

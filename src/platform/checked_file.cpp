@@ -111,9 +111,9 @@ Expected<CheckedFile> CheckedFile::Open(Platform& os, const std::u16string& path
   // "Open or create" as two steps, so that the program itself knows whether it
   // made the file: through a dangling link, creating makes the file it leads to.
   const bool openOrCreate = disposition == win::kOpenAlways;
-  OwnedFile file(os, os.CreateFileW(path, access, share,
-                                    openOrCreate ? win::kCreateNew : disposition,
-                                    win::kFileAttributeNormal));
+  OwnedFile file(os,
+                 os.CreateFileW(path, access, share, openOrCreate ? win::kCreateNew : disposition,
+                                win::kFileAttributeNormal));
   bool created = file && (openOrCreate || disposition == win::kCreateNew);
   if (!file && openOrCreate && os.GetLastError() == win::kErrorFileExists) {
     file = OwnedFile(

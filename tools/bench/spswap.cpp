@@ -75,8 +75,7 @@ int TryToTake(int argc, wchar_t** argv) {
         taken[i] = true;
         continue;
       }
-      if (report("rename", i,
-                 MoveFileExW(path.c_str(), (path + L".moved").c_str(), 0)) == 0) {
+      if (report("rename", i, MoveFileExW(path.c_str(), (path + L".moved").c_str(), 0)) == 0) {
         taken[i] = true;
         continue;
       }
@@ -101,9 +100,10 @@ int wmain(int argc, wchar_t** argv) {
     return TryToTake(argc, argv);
   }
   if (argc != 5) {
-    std::fputs("usage: spswap.exe <folder> <other package> <seconds> <marker>\n"
-               "       spswap.exe held <seconds> <marker> <path>...\n",
-               stderr);
+    std::fputs(
+        "usage: spswap.exe <folder> <other package> <seconds> <marker>\n"
+        "       spswap.exe held <seconds> <marker> <path>...\n",
+        stderr);
     return 2;
   }
   const std::wstring folder = argv[1];

@@ -18,8 +18,7 @@
 // place (MoveFileExW with MOVEFILE_REPLACE_EXISTING), and prints one line per
 // attempt: "delete|rename|replace <index of the path> <0 or the error>". A path
 // that does not exist yet is passed over, one it has once deleted, renamed or
-// replaced is left alone from then on; when the first path is gone (its deletion
-// reports 2), it stops.
+// replaced is left alone from then on; once the first path is gone, it stops.
 #include <windows.h>
 
 #include <cstdio>
@@ -64,6 +63,9 @@ int TryToTake(int argc, wchar_t** argv) {
         continue;
       }
       const std::wstring& path = paths[i];
+      if (i != 0 && GetFileAttributesW(paths[0].c_str()) == INVALID_FILE_ATTRIBUTES) {
+        return 0;  // the first path is gone: the program is done with all of them
+      }
       if (i != 0 && GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
         continue;  // not made yet
       }

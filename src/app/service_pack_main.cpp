@@ -24,7 +24,9 @@ Status RunExtractMode(Process& process) {
 }
 
 Status RunPatchListMode(Process& process) {
-  const Status written = WritePatchList(MessagesFor(process), process.options.patchListPath);
+  // Its boxes belong to no product: the user's language.
+  const Status written =
+      WritePatchList(InUserLanguage(MessagesFor(process)), process.options.patchListPath);
   process.log.Write(u"patch list " + process.options.patchListPath + Result(written));
   return written;
 }
@@ -115,7 +117,7 @@ std::uint32_t ServicePackMain(Process& process) {
   };
   if (options.help) {
     // Nothing else runs: whoever asks for help has not yet chosen what to do.
-    ShowHelp(messages);
+    ShowHelp(InUserLanguage(messages));
   } else if (options.install) {
     exitCode = ApplyPatchToProducts(messages, InstallOptionsFor(options), process.temporaryNames,
                                     process.targetProducts, process.currentProductName)

@@ -10,10 +10,12 @@
 namespace sp {
 
 // What the options ask of the install run: "/q" silences Windows Installer
-// entirely, also beside "/passive", which leaves it a progress bar.
-InstallOptions InstallOptionsFor(const RunOptions& options);
+// entirely, also beside "/passive", which leaves it a progress bar. Where nobody
+// can see the process, every run is as with "/q".
+InstallOptions InstallOptionsFor(const Process& process);
 
-// What messages read in this process: "/q" and "/passive" show none.
+// What messages read in this process: "/q" and "/passive" show none, nor does a
+// run that nobody can see.
 MessageContext MessagesFor(Process& process);
 
 // Runs the modes the command line selects and returns the process exit code.

@@ -39,7 +39,7 @@ class RunLog(unittest.TestCase):
             log = case.host("C:\\logs\\sp.log")
             lines = self.lines(log)
             self.assertTrue(lines[0].startswith(f"start upgrade {upgrade} candidates "))
-            self.assertTrue(lines[0].endswith(arguments), lines[0])
+            self.assertTrue(lines[0].endswith(f"{arguments}; desktop visible; elevated"), lines[0])
             decisions = {"en": "qualifies", "de": "qualifies", "fr": "up to date",
                          "legacy": "unsupported"}
             for key, decision in decisions.items():

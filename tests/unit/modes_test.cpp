@@ -120,6 +120,12 @@ TEST_F(ModesTest, HelpShowsOneBoxAndDoesNothingElse) {
     EXPECT_EQ(
         others,
         (std::vector<test::Call>{
+            {"RtlGetVersion", {}},
+            {"GetProcessWindowStation", {}},
+            {"GetUserObjectInformationW", {"window station"}},
+            {"GetCurrentProcessId", {}},
+            {"ProcessIdToSessionId", {"4242"}},
+            {"GetTokenElevation", {}},
             {"GetCommandLineW", {}},
             {"CommandLineToArgvW", {"servicepack.exe " + std::string(arguments)}},
             {"MessageBoxW", {"Options:\n/q: quiet\n/?: this help", "Service Pack", "0x50040"}}}))

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "app/attendance.h"
 #include "app/command_line.h"
 #include "messages/run_log.h"
 #include "payload/temporary_name.h"
@@ -18,6 +19,7 @@ struct Process {
 
   Platform& os;
   const ModuleHandle module;  // every resource and string-table look-up goes here
+  Attendance attendance;      // asked first by the main routine
   RunOptions options;
   std::u16string currentProductName;
   TemporaryNameGenerator temporaryNames;

@@ -25,13 +25,16 @@ Status RunExtractMode(Process& process) {
 }
 
 Status RunPatchListMode(Process& process) {
-  const Status written = WritePatchList(MessagesFor(process), process.options.patchListPath);
+  // Its boxes belong to no product: the user's language.
+  const Status written =
+      WritePatchList(InUserLanguage(MessagesFor(process)), process.options.patchListPath);
   process.log.Write(u"patch list " + process.options.patchListPath + Result(written));
   return written;
 }
 
-// "/i": the target product codes in one box, also in quiet mode. The box shows
-// an empty text when they cannot be read. The package it extracts stays.
+// "/i": the target product codes in one box, also in quiet mode, but not where
+// nobody can see it. The box shows an empty text when they cannot be read. The
+// package it extracts stays.
 Status RunListMode(Process& process) {
   std::u16string packagePath;
   const Status extracted = ExtractPatchPackage(process.os, process.module, process.temporaryNames,
@@ -41,6 +44,10 @@ Status RunListMode(Process& process) {
   const Status read = ReadTargetProductCodes(process.os, packagePath, codes);
   const Status listed = extracted.ok() ? read : extracted;
   process.log.Write(u"list " + packagePath + u" targets " + codes + Result(listed));
+  if (!process.attendance.attended) {
+    process.log.Write(u"box list suppressed");
+    return listed;
+  }
   process.log.Write(u"box list shown");
   process.os.MessageBoxW(codes, u"List of Products", win::kMbTopmostSetForeground);
   return listed;
@@ -57,8 +64,10 @@ void StartLog(Process& process) {
                     kCatalogueCapacity);
   LoadCatalogString(process.os, process.module, MessageId::kCandidateVersions, candidates,
                     kCatalogueCapacity);
+  const Attendance& attendance = process.attendance;
   process.log.Write(u"start upgrade " + upgrade + u" candidates " + candidates + u" command line " +
-                    process.os.GetCommandLineW());
+                    process.os.GetCommandLineW() + u"; " + attendance.desktop + u"; " +
+                    attendance.elevation);
   process.log.Write(u"product logs " + ProductLogStem(process.log.path()) + u"<product name>.log");
   const RunOptions& o = process.options;
   std::u16string understood = u"options";
@@ -78,30 +87,42 @@ void StartLog(Process& process) {
   add(o.noRestart, u"norestart");
   add(true, u"log \"" + *o.logPath + u"\"");
   process.log.Write(understood);
+  if (o.install && !o.help && !attendance.elevated &&
+      InstallOptionsFor(process).installerInterface == InstallerInterface::kNone) {
+    // INSTALLUILEVEL_NONE suppresses the elevation prompt.
+    process.log.Write(
+        u"not elevated and quiet: Windows Installer cannot ask for consent, so patching a "
+        u"per-machine product may fail, unless the patch is signed with a certificate that the "
+        u"product's MsiPatchCertificate table holds");
+  }
 }
 
 }  // namespace
 
-InstallOptions InstallOptionsFor(const RunOptions& options, const RunLog& log) {
+InstallOptions InstallOptionsFor(const Process& process) {
+  const RunOptions& options = process.options;
   InstallOptions install;
-  if (options.quiet) {
+  if (options.quiet || !process.attendance.attended) {
     install.installerInterface = InstallerInterface::kNone;
   } else if (options.passive) {
     install.installerInterface = InstallerInterface::kProgressOnly;
   }
   install.noRestart = options.noRestart;
-  if (log.writing()) {
-    install.runLog = log.path();
+  if (process.log.writing()) {
+    install.runLog = process.log.path();
   }
   return install;
 }
 
 MessageContext MessagesFor(Process& process) {
-  return MessageContext{process.os, process.module,
-                        process.options.quiet || process.options.passive, process.log};
+  return MessageContext{
+      process.os, process.module,
+      process.options.quiet || process.options.passive || !process.attendance.attended,
+      process.log};
 }
 
 std::uint32_t ServicePackMain(Process& process) {
+  process.attendance = AskAttendance(process.os);
   if (!ParseCommandLine(process.os, process.options)) {
     return 0;
   }
@@ -120,11 +141,14 @@ std::uint32_t ServicePackMain(Process& process) {
   };
   if (options.help) {
     // Nothing else runs: whoever asks for help has not yet chosen what to do.
-    ShowHelp(messages);
+    if (process.attendance.attended) {
+      ShowHelp(InUserLanguage(messages));
+    } else {
+      process.log.Write(u"box help suppressed");
+    }
   } else if (options.install) {
-    exitCode = ApplyPatchToProducts(messages, InstallOptionsFor(options, process.log),
-                                    process.temporaryNames, process.targetProducts,
-                                    process.currentProductName)
+    exitCode = ApplyPatchToProducts(messages, InstallOptionsFor(process), process.temporaryNames,
+                                    process.targetProducts, process.currentProductName)
                    .exitCode;
   } else {
     if (options.extract) {

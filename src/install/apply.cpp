@@ -116,10 +116,11 @@ void ApplyPatch(const MessageContext& messages, ProductRecord& record, const std
   ShowMessage(messages, MessageId::kInstallSucceeded, record.productName);
 }
 
-// A run that ends before the products are handled: message 300 with the code.
+// A run that ends before the products are handled: message 300 with the code,
+// in the user's language, as no product's language applies yet.
 InstallOutcome Stop(const MessageContext& messages, std::u16string_view what, Status failure) {
   messages.log.Write(std::u16string(what) + u": error " + DecimalText(failure.code()));
-  ShowFailure(messages, failure);
+  ShowFailure(InUserLanguage(messages), failure);
   return InstallOutcome{false, failure.code()};
 }
 
@@ -214,7 +215,7 @@ InstallOutcome ApplyPatchToProducts(const MessageContext& messages, const Instal
     return Stop(messages, u"target products not read", discovered);
   }
   if (products.empty()) {
-    ShowMessage(messages, MessageId::kNoTargetProduct);
+    ShowMessage(InUserLanguage(messages), MessageId::kNoTargetProduct);
     return InstallOutcome{false, win::kErrorProductVersion};
   }
 
@@ -255,8 +256,9 @@ InstallOutcome ApplyPatchToProducts(const MessageContext& messages, const Instal
     }
   }
   if (upToDate == products.size()) {
+    // The report of the whole run speaks the user's language, not the last product's.
     os.SetThreadLocale(win::kLocaleUserDefault);
-    ShowMessage(messages, MessageId::kUpToDate, currentProductName);
+    ShowMessage(InUserLanguage(messages), MessageId::kUpToDate, currentProductName);
   }
   package->Delete();  // the run is complete: the package has served
   return InstallOutcome{true, exitCode.Value()};

@@ -48,8 +48,9 @@ std::uint16_t ReadUnit(std::span<const std::byte> block, std::size_t index) {
 
 }  // namespace
 
-std::array<std::uint16_t, 3> CatalogueLanguages(Platform& os) {
-  std::uint32_t locale = os.GetThreadLocale();
+std::array<std::uint16_t, 3> CatalogueLanguages(Platform& os, TextLanguage whose) {
+  std::uint32_t locale =
+      whose == TextLanguage::kUserInterface ? os.GetUserDefaultUILanguage() : os.GetThreadLocale();
   if (locale == 0 || locale == win::kLocaleUserDefault) {
     locale = os.GetUserDefaultLCID();
   }
@@ -66,16 +67,17 @@ std::array<std::uint16_t, 3> CatalogueLanguages(Platform& os) {
 }
 
 std::uint32_t LoadCatalogString(Platform& os, ModuleHandle module, MessageId id,
-                                std::u16string& output, std::uint32_t capacity) {
+                                std::u16string& output, std::uint32_t capacity,
+                                TextLanguage language) {
   output.clear();
   const auto number = static_cast<std::uint32_t>(id);
   const auto blockId = static_cast<std::uint16_t>(number / 16 + 1);
-  for (std::uint16_t language : CatalogueLanguages(os)) {
-    if (language == 0) {
+  for (std::uint16_t tried : CatalogueLanguages(os, language)) {
+    if (tried == 0) {
       break;
     }
     const RawResource found =
-        FindRawResource(os, module, u"#" + DecimalText(blockId), kStringTable, language);
+        FindRawResource(os, module, u"#" + DecimalText(blockId), kStringTable, tried);
     if (found.state != RawResource::State::kFound) {
       continue;
     }

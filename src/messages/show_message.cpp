@@ -43,6 +43,11 @@ const MessageStyle* FindStyle(MessageId id) {
 
 }  // namespace
 
+MessageContext InUserLanguage(MessageContext messages) {
+  messages.language = TextLanguage::kUserInterface;
+  return messages;
+}
+
 void ShowMessage(const MessageContext& messages, MessageId id, std::u16string_view productName) {
   const std::u16string logged = u"box " + DecimalText(static_cast<std::uint32_t>(id));
   if (messages.quiet) {
@@ -55,7 +60,7 @@ void ShowMessage(const MessageContext& messages, MessageId id, std::u16string_vi
 
   std::u16string caption = u"Error";
   std::u16string text;
-  LoadCatalogString(os, messages.module, id, text, kCatalogueCapacity);
+  LoadCatalogString(os, messages.module, id, text, kCatalogueCapacity, messages.language);
 
   const MessageStyle* entry = FindStyle(id);
   MessageArgument argument;
@@ -68,7 +73,8 @@ void ShowMessage(const MessageContext& messages, MessageId id, std::u16string_vi
 
   std::uint32_t style = kStylePlain;
   if (entry != nullptr) {
-    LoadCatalogString(os, messages.module, entry->caption, caption, kCatalogueCapacity);
+    LoadCatalogString(os, messages.module, entry->caption, caption, kCatalogueCapacity,
+                      messages.language);
     style = entry->style;
   }
   messages.log.Write(logged + u" shown");
@@ -82,7 +88,7 @@ void ShowHelp(const MessageContext& messages) {
   for (auto id = static_cast<std::uint32_t>(MessageId::kHelpFirst);
        id <= static_cast<std::uint32_t>(MessageId::kHelpLast); ++id) {
     std::u16string entry;
-    LoadCatalogString(os, module, MessageId(id), entry, kCatalogueCapacity);
+    LoadCatalogString(os, module, MessageId(id), entry, kCatalogueCapacity, messages.language);
     if (entry.empty()) {
       continue;
     }

@@ -125,6 +125,14 @@ struct InstallerText {
   std::uint32_t length = 0;  // the length the call returned through its in/out argument
 };
 
+// Of the start-up queries: the process's window station, and what RtlGetVersion reports.
+enum class WindowStationHandle : std::uintptr_t {};
+struct OsVersion {
+  std::uint32_t major = 0;
+  std::uint32_t minor = 0;
+  std::uint32_t build = 0;
+};
+
 // A lock for state that more than one thread could reach.
 class Lock {
  public:
@@ -216,6 +224,27 @@ class Platform {
                                                int installState,
                                                const std::u16string& commandLine) = 0;
   virtual int MsiSetInternalUI(int uiLevel) = 0;
+
+  // Who can see the process, with which rights it runs, and the user's language.
+  // The version of Windows from ntdll, whose answer, unlike GetVersionExW's, does
+  // not depend on the versions the program's manifest names; none when ntdll
+  // lacks the function.
+  virtual std::optional<OsVersion> RtlGetVersion() = 0;
+  // The process's window station; 0 when the call fails. Never closed: the
+  // handle belongs to the process.
+  virtual WindowStationHandle GetProcessWindowStation() = 0;
+  // GetUserObjectInformationW(station, UOI_FLAGS): the dwFlags of USEROBJECTFLAGS
+  // (WSF_VISIBLE for a window station), or none when the call fails.
+  virtual std::optional<std::uint32_t> GetUserObjectInformationW(WindowStationHandle station) = 0;
+  virtual std::uint32_t GetCurrentProcessId() = 0;
+  // The session the process runs in, or none when the call fails.
+  virtual std::optional<std::uint32_t> ProcessIdToSessionId(std::uint32_t processId) = 0;
+  // OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY), GetTokenInformation with
+  // TokenElevation and CloseHandle, made together because the token serves nothing
+  // else: TokenIsElevated, or none (with the last error of the call that failed).
+  virtual std::optional<bool> GetTokenElevation() = 0;
+  // The user's UI language, which LoadStringW follows on Windows.
+  virtual std::uint16_t GetUserDefaultUILanguage() = 0;
 };
 
 }  // namespace sp

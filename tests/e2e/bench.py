@@ -251,15 +251,17 @@ class Case:
         return windows_path
 
     def run(self, program, arguments="", env=None, cwd="C:\\", timeout=60, trace=True,
-            dll_overrides=None):
+            dll_overrides=None, launcher=("spexit",)):
         """Runs a program already on drive C with a raw argument text. `dll_overrides` adds
-        entries to WINEDLLOVERRIDES for the run, e.g. "msi=n,b"."""
+        entries to WINEDLLOVERRIDES for the run, e.g. "msi=n,b". `launcher` is the bench's
+        tool that starts it and its first arguments, e.g. ("spunseen", "30"); a run that
+        reaches that launcher's own time limit counts as timed out."""
         program = program if " " not in program else f'"{program}"'
         assignments = [f"{k}={v}" for k, v in (env or {}).items()]
         host_cwd = self.host(cwd)
         host_cwd.mkdir(parents=True, exist_ok=True)
         before = snapshot(self.drive_c)
-        command = ["wine", f"{BENCH_DIR}\\spexit.exe"] + assignments
+        command = ["wine", f"{BENCH_DIR}\\{launcher[0]}.exe", *launcher[1:]] + assignments
         wine_env = wine_environment(self.prefix, {
             "WINEDEBUG": "-all,+relay" if trace else "-all",
             "SPEXIT_COMMAND_LINE": f"{program} {arguments}" if arguments else program,
@@ -286,6 +288,7 @@ class Case:
         stdout = out_path.read_bytes().decode("utf-8", "replace")
         stderr = err_path.read_bytes().decode("utf-8", "replace")
         match = re.search(r"^exit=(\d+)\s*$", stdout, re.M)
+        timed_out = timed_out or re.search(r"^limit-reached\s*$", stdout, re.M) is not None
         exit_code = int(match.group(1)) if match and not timed_out else None
         if not timed_out and exit_code is None:
             raise RuntimeError(f"the launcher reported no exit code:\n{stdout}\n{stderr[-2000:]}")

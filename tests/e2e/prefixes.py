@@ -27,7 +27,7 @@ PRODUCT_SETS = {
     "uptodate": ["fr"],
     "all": ["en", "de", "fr", "legacy"],
 }
-TOOLS = ["spexit", "sphold", "spprobe", "msptool", "spswap"]
+TOOLS = ["spexit", "sphold", "spprobe", "msptool", "spswap", "spunseen"]
 
 
 def build_none(out, tools_dir):

@@ -53,7 +53,7 @@ class RunLog(unittest.TestCase):
             for path in product_logs:
                 self.assertTrue(any(line.endswith(f" log {path}") for line in lines), path)
             self.assertTrue(lines[0].startswith(f"start upgrade {upgrade} candidates "))
-            self.assertTrue(lines[0].endswith(arguments), lines[0])
+            self.assertTrue(lines[0].endswith(f"{arguments}; desktop visible; elevated"), lines[0])
             decisions = {"en": "qualifies", "de": "qualifies", "fr": "up to date",
                          "legacy": "unsupported"}
             for key, decision in decisions.items():

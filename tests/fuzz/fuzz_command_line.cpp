@@ -1,5 +1,6 @@
 // Any argument vector gives consistent options, and every mode it selects runs
-// to its end against the recording platform; help shows its one box alone.
+// to its end against the recording platform; help shows its one box alone, and
+// a run that nobody can see shows none at all.
 #include <cstdint>
 
 #include "app/service_pack_main.h"
@@ -25,12 +26,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   m.os.model.arguments = arguments;
   m.os.model.summaryText = sp::fuzz::Text(input, 64);
+  m.os.model.windowStationFlags = input.ConsumeBool() ? 1 : 0;
 
   sp::ServicePackMain(m.process);
 
   const sp::RunOptions& o = m.process.options;
+  const bool seen = m.process.attendance.attended;
   if (o.install == (o.extract || o.patchList || o.list) || !m.process.targetProducts.empty() ||
-      !m.os.Leftovers().empty() || (o.help && m.os.log.Boxes().size() != 1)) {
+      !m.os.Leftovers().empty() || (o.help && seen && m.os.log.Boxes().size() != 1) ||
+      (!seen && !m.os.log.Boxes().empty())) {
     __builtin_trap();
   }
   return 0;

@@ -913,4 +913,74 @@ int RecordingPlatform::MsiSetInternalUI(int uiLevel) {
   return 5;  // INSTALLUILEVEL_BASIC
 }
 
+// ---- who can see the process ----
+
+namespace {
+constexpr std::uintptr_t kWindowStation = 0x70;
+}  // namespace
+
+bool RecordingPlatform::QueryFails(const std::string& name) {
+  const auto it = faults.failingQueries.find(name);
+  if (it == faults.failingQueries.end()) {
+    return false;
+  }
+  model.lastError = it->second;
+  return true;
+}
+
+std::optional<OsVersion> RecordingPlatform::RtlGetVersion() {
+  Record("RtlGetVersion", {});
+  return model.osVersion;
+}
+
+WindowStationHandle RecordingPlatform::GetProcessWindowStation() {
+  Record("GetProcessWindowStation", {});
+  return QueryFails("GetProcessWindowStation") ? WindowStationHandle{}
+                                               : WindowStationHandle(kWindowStation);
+}
+
+std::optional<std::uint32_t> RecordingPlatform::GetUserObjectInformationW(
+    WindowStationHandle station) {
+  const bool known = station == WindowStationHandle(kWindowStation);
+  Record("GetUserObjectInformationW", {known ? "window station" : "no window station"});
+  if (!known) {
+    model.lastError = kErrorInvalidHandle;
+    return std::nullopt;
+  }
+  if (QueryFails("GetUserObjectInformationW")) {
+    return std::nullopt;
+  }
+  return model.windowStationFlags;
+}
+
+std::uint32_t RecordingPlatform::GetCurrentProcessId() {
+  Record("GetCurrentProcessId", {});
+  return model.processId;
+}
+
+std::optional<std::uint32_t> RecordingPlatform::ProcessIdToSessionId(std::uint32_t processId) {
+  Record("ProcessIdToSessionId", {N(processId)});
+  if (processId != model.processId) {
+    model.lastError = 87;  // ERROR_INVALID_PARAMETER
+    return std::nullopt;
+  }
+  if (QueryFails("ProcessIdToSessionId")) {
+    return std::nullopt;
+  }
+  return model.sessionId;
+}
+
+std::optional<bool> RecordingPlatform::GetTokenElevation() {
+  Record("GetTokenElevation", {});
+  if (QueryFails("GetTokenElevation")) {
+    return std::nullopt;
+  }
+  return model.elevated;
+}
+
+std::uint16_t RecordingPlatform::GetUserDefaultUILanguage() {
+  Record("GetUserDefaultUILanguage", {});
+  return model.uiLanguage.value_or(static_cast<std::uint16_t>(model.threadLocale));
+}
+
 }  // namespace sp::test

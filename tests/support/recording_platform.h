@@ -83,6 +83,16 @@ struct Model {
   std::u16string summaryText;  // property 7 of every package that opens
   std::map<std::u16string, FakeProduct> products;
 
+  // Who can see the process and its rights: a visible window station (WSF_VISIBLE)
+  // in session 1 of Windows 10, elevated. The UI language is the thread locale's
+  // language, whatever that is at the time, unless set.
+  std::optional<OsVersion> osVersion = OsVersion{10, 0, 19045};
+  std::uint32_t windowStationFlags = 1;
+  std::uint32_t processId = 4242;
+  std::uint32_t sessionId = 1;
+  bool elevated = true;
+  std::optional<std::uint16_t> uiLanguage;
+
   void AddCatalogue(std::uint16_t language, std::map<std::uint32_t, std::u16string> entries);
   // An installed product (state 5) with its name, language and version.
   void AddProduct(const std::u16string& code, std::u16string name, std::u16string language,
@@ -119,6 +129,9 @@ struct Faults {
   std::map<std::u16string, std::uint32_t> readErrors;  // ReadFile of a file fails
   std::deque<std::uint32_t> summaryStatuses;           // forced statuses of the property reads
   std::optional<std::uint32_t> summaryOpenStatus;      // forced status of the open
+  // Start-up queries that fail (GetProcessWindowStation, GetUserObjectInformationW,
+  // ProcessIdToSessionId, GetTokenElevation), with the error they leave.
+  std::map<std::string, std::uint32_t> failingQueries;
 };
 
 // One platform call: the function and its arguments as text.
@@ -229,6 +242,13 @@ class RecordingPlatform : public Platform {
                                        int installState,
                                        const std::u16string& commandLine) override;
   int MsiSetInternalUI(int uiLevel) override;
+  std::optional<OsVersion> RtlGetVersion() override;
+  WindowStationHandle GetProcessWindowStation() override;
+  std::optional<std::uint32_t> GetUserObjectInformationW(WindowStationHandle station) override;
+  std::uint32_t GetCurrentProcessId() override;
+  std::optional<std::uint32_t> ProcessIdToSessionId(std::uint32_t processId) override;
+  std::optional<bool> GetTokenElevation() override;
+  std::uint16_t GetUserDefaultUILanguage() override;
 
  private:
   struct OpenFile {
@@ -252,6 +272,8 @@ class RecordingPlatform : public Platform {
   bool ParentIsDirectory(const std::u16string& path) const;
   // What GetFullPathNameW makes of `path`.
   std::u16string FullPath(std::u16string path) const;
+  // Whether the start-up query `name` fails; sets the last error when it does.
+  bool QueryFails(const std::string& name);
 
   std::vector<Found> found_;  // resources and string blocks handed out, kept alive
   std::map<std::uintptr_t, OpenFile> openFiles_;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "app/service_pack_main.h"
 #include "fixtures.h"
 
@@ -522,6 +524,75 @@ TEST_F(ApplyTest, AProductWithoutAReadableNameIsLoggedUnderItsCode) {
                                                    {"0x1000", "C:\\T\\{B}.log", "0"}}));
   EXPECT_TRUE(m.process.targetProducts[0]->productName.empty());
 }
+
+// Boxes that belong to no product speak the user's UI language (French here),
+// which is neither the thread's start locale nor the user's default locale
+// (German); a product's boxes speak the product's language (English).
+struct LanguageCase {
+  const char* description;
+  const char* arguments;
+  std::function<void(test::Model&)> setUp;
+  std::string box;
+};
+
+class BoxLanguageTest : public ApplyTest, public testing::WithParamInterface<LanguageCase> {};
+
+TEST_P(BoxLanguageTest, SpeaksTheUsersLanguageOutsideAnyProduct) {
+  test::Model& model = m.os.model;
+  model.AddCatalogue(1031, {{300, u"Fehler %d"},
+                            {301, u"%s aktualisiert."},
+                            {306, u"%s ist aktuell"},
+                            {307, u"Kein Produkt."},
+                            {308, u"Nicht für %s."},
+                            {310, u"Keine Liste."},
+                            {311, u"Fehler"},
+                            {312, u"Erfolg"},
+                            {313, u"Unnötig"}});
+  model.AddCatalogue(1036, {{300, u"Échec %d"},
+                            {301, u"%s installé."},
+                            {306, u"%s est à jour"},
+                            {307, u"Aucun produit."},
+                            {308, u"Pas pour %s."},
+                            {310, u"Aucune liste."},
+                            {311, u"Erreur"},
+                            {312, u"Réussite"},
+                            {313, u"Inutile"}});
+  model.threadLocale = 1031;
+  model.userDefaultLocale = 1031;
+  model.uiLanguage = 1036;
+  GetParam().setUp(model);
+  model.commandLine = u"servicepack.exe " + test::Utf16(GetParam().arguments);
+
+  ServicePackMain(m.process);
+
+  EXPECT_EQ(m.os.log.BoxTexts(), (std::vector<std::string>{GetParam().box}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Languages, BoxLanguageTest,
+    testing::Values(LanguageCase{"no targeted product", "",
+                                 [](auto& model) { model.summaryText = u"{Z}"; }, "Aucun produit."},
+                    LanguageCase{"package not written", "",
+                                 [](auto& model) { model.resources.clear(); }, "Échec 1814"},
+                    LanguageCase{"patch list without notes", "/p C:\\list.txt",
+                                 [](auto& model) {
+                                   model.resources.erase({u"TXT", u"#206"});
+                                 },
+                                 "Aucune liste."},
+                    LanguageCase{"patch list that cannot be opened", "/p C:\\missing\\list.txt",
+                                 [](auto&) {}, "Aucune liste."},
+                    LanguageCase{"every product up to date", "",
+                                 [](auto& model) {
+                                   model.products[u"{A}"].info[u"VersionString"] = u"9.1.031.0";
+                                 },
+                                 "Alpha est à jour"},
+                    LanguageCase{"a product patched", "", [](auto&) {}, "Installed Alpha."},
+                    LanguageCase{"a product at another version", "",
+                                 [](auto& model) {
+                                   model.products[u"{A}"].info[u"VersionString"] = u"8.0.0.0";
+                                 },
+                                 "Not for this version of Alpha."}),
+    test::DescriptionName());
 
 TEST_F(ApplyTest, ServicePackMainReturnsTheInstallExitCode) {
   m.os.model.products[u"{A}"].configureResults = {3010, 0};

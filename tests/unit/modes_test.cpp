@@ -110,7 +110,7 @@ TEST_F(ModesTest, HelpShowsOneBoxAndDoesNothingElse) {
     // Beside reading the command line and the catalogue, only the box.
     std::vector<test::Call> others;
     for (const test::Call& call : m.os.log.all()) {
-      if (call.name != "GetThreadLocale" && call.name != "GetUserDefaultLCID" &&
+      if (call.name != "GetUserDefaultUILanguage" && call.name != "GetUserDefaultLCID" &&
           call.name != "FindResourceExW" && call.name != "SizeofResource" &&
           call.name != "LoadResource" && call.name != "LockResource" &&
           call.name != "GetLastError") {
@@ -120,6 +120,12 @@ TEST_F(ModesTest, HelpShowsOneBoxAndDoesNothingElse) {
     EXPECT_EQ(
         others,
         (std::vector<test::Call>{
+            {"RtlGetVersion", {}},
+            {"GetProcessWindowStation", {}},
+            {"GetUserObjectInformationW", {"window station"}},
+            {"GetCurrentProcessId", {}},
+            {"ProcessIdToSessionId", {"4242"}},
+            {"GetTokenElevation", {}},
             {"GetCommandLineW", {}},
             {"CommandLineToArgvW", {"servicepack.exe " + std::string(arguments)}},
             {"MessageBoxW", {"Options:\n/q: quiet\n/?: this help", "Service Pack", "0x50040"}}}))
@@ -128,10 +134,12 @@ TEST_F(ModesTest, HelpShowsOneBoxAndDoesNothingElse) {
   }
 }
 
-TEST_F(ModesTest, HelpSpeaksTheThreadsLanguage) {
+TEST_F(ModesTest, HelpSpeaksTheUsersUILanguageNotTheThreadLocales) {
   m.os.model.AddCatalogue(1033, {{316, u"Options:"}, {317, u"/q: quiet"}});
   m.os.model.AddCatalogue(1031, {{316, u"Optionen:"}, {317, u"/q: still"}});
-  m.os.model.threadLocale = 1031;
+  m.os.model.AddCatalogue(1036, {{316, u"Options :"}, {317, u"/q : silencieux"}});
+  m.os.model.threadLocale = 1036;
+  m.os.model.uiLanguage = 1031;
   Run("/?");
   ASSERT_EQ(m.os.log.Boxes().size(), 1u);
   EXPECT_EQ(m.os.log.Boxes()[0].text, "Optionen:\n/q: still");

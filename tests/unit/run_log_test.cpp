@@ -73,7 +73,7 @@ TEST_F(RunLogTest, RecordsEveryDecisionOfAnInstallRun) {
   EXPECT_EQ(Lines(u"C:\\logs\\sp.log"),
             (std::vector<std::string>{
                 "start upgrade 9.1.031.0 candidates 9.1.030.0, command line servicepack.exe /q "
-                "/norestart /log C:\\logs\\sp.log",
+                "/norestart /log C:\\logs\\sp.log; desktop visible; elevated",
                 "product logs C:\\logs\\sp_<product name>.log",
                 "options install quiet norestart log \"C:\\logs\\sp.log\"",
                 "package C:\\T\\MSP2 written",
@@ -121,7 +121,7 @@ TEST_F(RunLogTest, AppendsAndRecordsTheModes) {
                 "patch list C:\\list.txt result 0",
                 "exit code 0",
                 "start upgrade 9.1.031.0 candidates 9.1.030.0, command line servicepack.exe "
-                "/log C:\\sp.log /i",
+                "/log C:\\sp.log /i; desktop visible; elevated",
                 "product logs C:\\sp_<product name>.log",
                 "options list log \"C:\\sp.log\"",
                 "list C:\\T\\MSP2 targets  result 1620",

@@ -35,6 +35,11 @@ struct ArgvDeleter {
   void operator()(LPWSTR* argv) const { ::GlobalFree(argv); }
 };
 
+struct HandleCloser {
+  // A query handle's close fails only for a handle that is not one.
+  void operator()(HANDLE handle) const { ::CloseHandle(handle); }
+};
+
 class SrwLock final : public Lock {
  public:
   void Enter() override { ::AcquireSRWLockExclusive(&lock_); }
@@ -436,6 +441,80 @@ int Win32Platform::MsiSetInternalUI(int uiLevel) {
   const auto call = Installer().setInternalUI;
   return call != nullptr ? call(static_cast<INSTALLUILEVEL>(uiLevel), nullptr)
                          : INSTALLUILEVEL_NOCHANGE;
+}
+
+std::optional<OsVersion> Win32Platform::RtlGetVersion() {
+  // Looked up in ntdll, which every process has, so that the program imports
+  // nothing besides KERNEL32 and msvcrt.
+  using RtlGetVersionFunction = LONG WINAPI(OSVERSIONINFOW*);
+  const auto call = Entry<RtlGetVersionFunction>(::GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion");
+  if (call == nullptr) {
+    return std::nullopt;
+  }
+  OSVERSIONINFOW version{};
+  version.dwOSVersionInfoSize = sizeof version;
+  call(&version);  // always STATUS_SUCCESS
+  return OsVersion{version.dwMajorVersion, version.dwMinorVersion, version.dwBuildNumber};
+}
+
+WindowStationHandle Win32Platform::GetProcessWindowStation() {
+  static const auto call = Entry<decltype(::GetProcessWindowStation)>(SystemLibrary(u"user32.dll"),
+                                                                      "GetProcessWindowStation");
+  return WindowStationHandle(reinterpret_cast<std::uintptr_t>(call != nullptr ? call() : nullptr));
+}
+
+std::optional<std::uint32_t> Win32Platform::GetUserObjectInformationW(WindowStationHandle station) {
+  static const auto call = Entry<decltype(::GetUserObjectInformationW)>(
+      SystemLibrary(u"user32.dll"), "GetUserObjectInformationW");
+  USEROBJECTFLAGS flags{};
+  DWORD needed = 0;
+  if (call == nullptr ||
+      !call(reinterpret_cast<HANDLE>(station), UOI_FLAGS, &flags, sizeof flags, &needed)) {
+    return std::nullopt;
+  }
+  return flags.dwFlags;
+}
+
+std::uint32_t Win32Platform::GetCurrentProcessId() {
+  return ::GetCurrentProcessId();
+}
+
+std::optional<std::uint32_t> Win32Platform::ProcessIdToSessionId(std::uint32_t processId) {
+  DWORD session = 0;
+  if (!::ProcessIdToSessionId(processId, &session)) {
+    return std::nullopt;
+  }
+  return session;
+}
+
+std::optional<bool> Win32Platform::GetTokenElevation() {
+  static const HMODULE advapi32 = SystemLibrary(u"advapi32.dll");
+  static const auto open = Entry<decltype(::OpenProcessToken)>(advapi32, "OpenProcessToken");
+  static const auto query = Entry<decltype(::GetTokenInformation)>(advapi32, "GetTokenInformation");
+  HANDLE token = nullptr;
+  if (open == nullptr || query == nullptr || !open(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    return std::nullopt;
+  }
+  std::optional<bool> elevated;
+  DWORD error = 0;
+  {
+    const std::unique_ptr<void, HandleCloser> owned(token);
+    TOKEN_ELEVATION elevation{};
+    DWORD length = 0;
+    if (query(token, TokenElevation, &elevation, sizeof elevation, &length)) {
+      elevated = elevation.TokenIsElevated != 0;
+    } else {
+      error = ::GetLastError();
+    }
+  }
+  if (!elevated) {
+    ::SetLastError(error);  // the query's, whatever closing the token left
+  }
+  return elevated;
+}
+
+std::uint16_t Win32Platform::GetUserDefaultUILanguage() {
+  return ::GetUserDefaultUILanguage();
 }
 
 }  // namespace sp

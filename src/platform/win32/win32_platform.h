@@ -70,6 +70,14 @@ class Win32Platform final : public Platform {
                                        int installState,
                                        const std::u16string& commandLine) override;
   int MsiSetInternalUI(int uiLevel) override;
+
+  std::optional<OsVersion> RtlGetVersion() override;
+  WindowStationHandle GetProcessWindowStation() override;
+  std::optional<std::uint32_t> GetUserObjectInformationW(WindowStationHandle station) override;
+  std::uint32_t GetCurrentProcessId() override;
+  std::optional<std::uint32_t> ProcessIdToSessionId(std::uint32_t processId) override;
+  std::optional<bool> GetTokenElevation() override;
+  std::uint16_t GetUserDefaultUILanguage() override;
 };
 
 }  // namespace sp

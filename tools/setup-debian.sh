@@ -63,6 +63,23 @@ packages=(
   g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev clang-format openssl
   wine wine32:i386 wine64 wixl msitools time xvfb xdotool
 )
+# A mirror in the middle of a sync (or a cache in front of it) can serve an index whose size does
+# not match its Release file, and apt-get update fails on it. It is tried three times; after
+# that apt goes on with the indexes it has. Where one architecture's security index is then
+# missing, the security suite's newer native packages would not match the foreign ones of the
+# release, so the install prefers the release's own packages (-t) instead.
+indexes_complete=yes
+apt_update() {
+  local attempt
+  for attempt in 1 2 3; do
+    apt-get update -q && return 0
+    echo "apt-get update failed (attempt $attempt of 3)" >&2
+    [ "$attempt" -lt 3 ] && sleep $((attempt * 10))
+  done
+  echo "going on with the package indexes apt has; installing from $release itself" >&2
+  indexes_complete=no
+}
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
@@ -74,8 +91,12 @@ if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
   missing+=(npm)
 fi
 if [ ${#missing[@]} -gt 0 ]; then
-  apt-get update -q
-  apt-get install -y -q --no-install-recommends "${missing[@]}"
+  apt_update
+  if [ "$indexes_complete" = yes ]; then
+    apt-get install -y -q --no-install-recommends "${missing[@]}"
+  else
+    apt-get install -y -q --no-install-recommends -t "$release" "${missing[@]}"
+  fi
 fi
 
 # Wine's 32-bit loader is an i386 Linux program. Some kernels (ours among them) run
@@ -85,7 +106,7 @@ fi
 if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
   if ! [ -x /usr/bin/qemu-i386 ] || ! /usr/bin/qemu-i386 --version | grep -q 'version \([89]\|1[0-9]\)\.'; then
     add_backports
-    apt-get update -q
+    apt_update
     apt-get install -y -q --no-install-recommends -t "$release-backports" qemu-user-static
   fi
   binfmt=/proc/sys/fs/binfmt_misc

@@ -16,7 +16,7 @@
 // exists, it keeps trying, for each path in turn, to delete it (DeleteFileW),
 // rename it (MoveFileExW to <path>.moved) and put a plain file of its own in its
 // place (MoveFileExW with MOVEFILE_REPLACE_EXISTING), and prints one line per
-// attempt: "delete|rename|replace <index of the path> <0 or the error>". A path
+// attempt: "delete|rename|replace <index of the path> <0 or the error>[ late]". A path
 // that does not exist yet is passed over, one it has once deleted, renamed or
 // replaced is left alone from then on; once the first path is gone, it stops.
 #include <windows.h>
@@ -51,9 +51,13 @@ int TryToTake(int argc, wchar_t** argv) {
   while (GetTickCount64() < end && GetFileAttributesW(marker) == INVALID_FILE_ATTRIBUTES) {
     Sleep(1);
   }
-  const auto report = [](const char* what, std::size_t index, BOOL done) {
+  // An attempt on another path that succeeds once the first path is gone may have come
+  // after the program let go of everything: it is marked "late".
+  const auto report = [&paths](const char* what, std::size_t index, BOOL done) {
     const DWORD error = done ? 0 : GetLastError();
-    std::printf("%s %u %lu\n", what, static_cast<unsigned>(index), error);
+    const bool late =
+        error == 0 && index != 0 && GetFileAttributesW(paths[0].c_str()) == INVALID_FILE_ATTRIBUTES;
+    std::printf("%s %u %lu%s\n", what, static_cast<unsigned>(index), error, late ? " late" : "");
     std::fflush(stdout);
     return error;
   };

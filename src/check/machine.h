@@ -74,8 +74,12 @@ class Machine {
   // kErrorTimeout when it did not return in time.
   virtual std::uint32_t InstallProduct(const std::u16string& msiPath,
                                        std::uint32_t timeoutSeconds) = 0;
+  // MsiConfigureProductExW with INSTALLSTATE_ABSENT.
   virtual std::uint32_t RemoveProduct(const std::u16string& productCode,
                                       std::uint32_t timeoutSeconds) = 0;
+  // The second way: MsiInstallProductW on the product's own .msi with REMOVE=ALL.
+  virtual std::uint32_t RemoveProductWithPackage(const std::u16string& msiPath,
+                                                 std::uint32_t timeoutSeconds) = 0;
   // Starts "<pack>" <arguments>, waits for it at most `timeoutSeconds` and ends it
   // then. On the desktop, `observer` (if any) is shown each window of the pack.
   virtual PackRun RunPack(const std::u16string& pack, const std::u16string& arguments,

@@ -96,9 +96,10 @@ std::u16string_view OutcomeWord(Outcome outcome) {
 std::string ReportText(const Report& report) {
   std::string out;
   for (const Finding& finding : report.findings()) {
-    // Line breaks inside a value (a box's text) are shown as \x0A.
-    out += RunLogText(std::u16string(OutcomeWord(finding.outcome)) + u"\t" + finding.name +
-                      u"\texpected: " + finding.expected + u"\tfound: " + finding.found);
+    // Control characters inside a value (a box's line breaks) are shown as \x0A.
+    out += ToUtf8(OutcomeWord(finding.outcome)) + "\t" + RunLogText(finding.name) + "\t" +
+           RunLogText(u"expected: " + finding.expected) + "\t" +
+           RunLogText(u"found: " + finding.found);
     out += "\r\n";
   }
   return out;

@@ -13,6 +13,21 @@ std::u16string InstallerResult(std::uint32_t result) {
   return result == kErrorTimeout ? u"no answer within the time limit" : DecimalText(result);
 }
 
+// Removes a product the check installed: through its product code, and where
+// Windows Installer refuses that, through its own package with REMOVE=ALL. Says
+// what each way returned.
+std::u16string Remove(CheckState& state, Baseline& baseline) {
+  const std::uint32_t removed = state.machine.RemoveProduct(baseline.package.code, state.timeout);
+  std::u16string said = u"MsiConfigureProductExW absent: " + InstallerResult(removed);
+  baseline.installed = state.os.MsiQueryProductStateW(baseline.package.code) != kStateUnknown;
+  if (baseline.installed && removed != kErrorTimeout) {
+    const std::uint32_t again = state.machine.RemoveProductWithPackage(baseline.msi, state.timeout);
+    said += u", then MsiInstallProductW REMOVE=ALL: " + InstallerResult(again);
+    baseline.installed = state.os.MsiQueryProductStateW(baseline.package.code) != kStateUnknown;
+  }
+  return said;
+}
+
 }  // namespace
 
 std::u16string Quoted(const std::u16string& path) {
@@ -104,13 +119,11 @@ bool InstallBaselines(CheckState& state, const std::u16string& group,
   for (std::size_t i = 0; i < state.baselines.size(); ++i) {
     Baseline& baseline = state.baselines[i];
     const std::u16string name = group + u"." + baseline.package.name + u".install";
+    std::u16string removal;
     if (baseline.installed) {
-      const std::uint32_t removed =
-          state.machine.RemoveProduct(baseline.package.code, state.timeout);
-      baseline.installed = state.os.MsiQueryProductStateW(baseline.package.code) != kStateUnknown;
-      if (removed != 0 || baseline.installed) {
-        state.report.Check(false, name, u"removed first: 0",
-                           u"removal returned " + InstallerResult(removed));
+      removal = Remove(state, baseline) + u"; ";
+      if (baseline.installed) {
+        state.report.Check(false, name, u"removed first", removal + u"still installed");
         all = false;
         continue;
       }
@@ -120,8 +133,9 @@ bool InstallBaselines(CheckState& state, const std::u16string& group,
     baseline.installed = state.os.MsiQueryProductStateW(baseline.package.code) != kStateUnknown;
     const std::u16string version = ReadInstalledVersion(state.os, baseline.package.code);
     const bool ok = result == 0 && baseline.installed && version == baseline.package.version;
-    state.report.Check(ok, name, u"0, at " + baseline.package.version,
-                       InstallerResult(result) + u", at " + (version.empty() ? u"-" : version));
+    state.report.Check(
+        ok, name, u"0, at " + baseline.package.version,
+        removal + InstallerResult(result) + u", at " + (version.empty() ? u"-" : version));
     all = all && ok;
   }
   return all;
@@ -132,14 +146,10 @@ void RemoveBaselines(CheckState& state, const std::u16string& group) {
     if (!baseline.installed) {
       continue;
     }
-    const std::uint32_t result = state.machine.RemoveProduct(baseline.package.code, state.timeout);
-    const int after = state.os.MsiQueryProductStateW(baseline.package.code);
-    baseline.installed = after != kStateUnknown;
+    const std::u16string said = Remove(state, baseline);
     state.report.Check(!baseline.installed, group + u"." + baseline.package.name + u".remove",
-                       u"0, then unknown to Windows Installer (state -1)",
-                       InstallerResult(result) + u", state " +
-                           (after < 0 ? u"-" + DecimalText(static_cast<std::uint32_t>(-after))
-                                      : DecimalText(static_cast<std::uint32_t>(after))));
+                       u"unknown to Windows Installer afterwards (state -1)",
+                       said + (baseline.installed ? u"; still installed" : u"; removed"));
   }
 }
 

@@ -147,6 +147,14 @@ std::uint32_t Win32Machine::RemoveProduct(const std::u16string& productCode,
       timeoutSeconds);
 }
 
+std::uint32_t Win32Machine::RemoveProductWithPackage(const std::u16string& msiPath,
+                                                     std::uint32_t timeoutSeconds) {
+  const std::u16string path = msiPath;
+  return Bounded(
+      [path] { return ::MsiInstallProductW(W(path), L"REMOVE=ALL REBOOT=ReallySuppress"); },
+      timeoutSeconds);
+}
+
 PackRun Win32Machine::RunPack(const std::u16string& pack, const std::u16string& arguments,
                               RunPlace place, WindowObserver* observer,
                               std::uint32_t timeoutSeconds) {

@@ -17,6 +17,8 @@ class Win32Machine final : public Machine {
                                std::uint32_t timeoutSeconds) override;
   std::uint32_t RemoveProduct(const std::u16string& productCode,
                               std::uint32_t timeoutSeconds) override;
+  std::uint32_t RemoveProductWithPackage(const std::u16string& msiPath,
+                                         std::uint32_t timeoutSeconds) override;
   PackRun RunPack(const std::u16string& pack, const std::u16string& arguments, RunPlace place,
                   WindowObserver* observer, std::uint32_t timeoutSeconds) override;
 };

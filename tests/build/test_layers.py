@@ -10,6 +10,7 @@ INCLUDE = re.compile(r'^#include "([a-z_0-9]+)/', re.M)
 
 # What each folder may include besides itself.
 ALLOWED = {
+    "check": {"products", "messages", "platform"},
     "app": {"install", "products", "payload", "messages", "platform"},
     "install": {"products", "payload", "messages", "platform"},
     "products": {"messages", "platform"},

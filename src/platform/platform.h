@@ -141,6 +141,18 @@ class Lock {
   virtual void Leave() = 0;
 };
 
+// Holds a lock for as long as it lives.
+class HeldLock {
+ public:
+  explicit HeldLock(Lock& lock) : lock_(lock) { lock_.Enter(); }
+  HeldLock(const HeldLock&) = delete;
+  HeldLock& operator=(const HeldLock&) = delete;
+  ~HeldLock() { lock_.Leave(); }
+
+ private:
+  Lock& lock_;
+};
+
 class Platform {
  public:
   virtual ~Platform() = default;

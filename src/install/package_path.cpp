@@ -3,7 +3,9 @@
 namespace sp {
 namespace {
 
-constexpr std::uint32_t kFullPathCapacity = 1024;
+// The buffer the package's full path is resolved in, in characters with the
+// null: as large as the installer command line that the path goes into.
+constexpr std::uint32_t kCommandLinePathCapacity = 1024;
 constexpr std::uint32_t kErrorFilenameExcedRange = 206;
 
 bool FitsThePatchProperty(const std::u16string& path) {
@@ -13,11 +15,11 @@ bool FitsThePatchProperty(const std::u16string& path) {
 }  // namespace
 
 Expected<std::u16string> InstallerPackagePath(Platform& os, const std::u16string& path) {
-  const FullPathResult full = os.GetFullPathNameW(path, kFullPathCapacity);
+  const FullPathResult full = os.GetFullPathNameW(path, kCommandLinePathCapacity);
   if (full.result == 0) {
     return LastErrorStatus(os);
   }
-  if (full.result >= kFullPathCapacity) {
+  if (full.result >= kCommandLinePathCapacity) {
     return Status::Failure(kErrorFilenameExcedRange);
   }
   if (FitsThePatchProperty(full.path)) {

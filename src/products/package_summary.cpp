@@ -3,19 +3,21 @@
 namespace sp {
 namespace {
 
-constexpr std::uint32_t kFullPathCapacity = 260;
+// MAX_PATH: the buffer, in characters with the null, that the package's full
+// path is resolved in before its summary information is opened.
+constexpr std::uint32_t kMaxPath = 260;
 constexpr std::uint32_t kFirstReadCapacity = 2048;
 constexpr std::uint32_t kErrorFilenameExcedRange = 206;
 
 }  // namespace
 
 Expected<SummaryHandle> OpenPackageSummary(Platform& os, const std::u16string& path) {
-  const FullPathResult full = os.GetFullPathNameW(path, kFullPathCapacity);
+  const FullPathResult full = os.GetFullPathNameW(path, kMaxPath);
   // A path that cannot be resolved, or not within the buffer, opens nothing.
   if (full.result == 0) {
     return LastErrorStatus(os);
   }
-  if (full.result >= kFullPathCapacity) {
+  if (full.result >= kMaxPath) {
     return Status::Failure(kErrorFilenameExcedRange);
   }
   const SummaryOpenResult opened = os.MsiGetSummaryInformationW(full.path, 0);

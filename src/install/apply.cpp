@@ -90,13 +90,13 @@ void ApplyPatch(const MessageContext& messages, ProductRecord& record, const std
   const std::uint32_t first = Reconfigure(messages, record, std::move(commandLines.first));
   if (!Succeeded(first)) {
     exitCode.Failed(first);
-    ShowFailure(messages, Status::Failure(first));
+    ShowFailure(messages, Failure(first));
     return;
   }
   const std::uint32_t second = Reconfigure(messages, record, std::move(commandLines.second));
   if (!Succeeded(second)) {
     exitCode.Failed(second);
-    ShowFailure(messages, Status::Failure(second));
+    ShowFailure(messages, Failure(second));
     return;
   }
   // Windows Installer reports success also where it changed nothing (a patch
@@ -108,7 +108,7 @@ void ApplyPatch(const MessageContext& messages, ProductRecord& record, const std
                      (patched ? u": patched" : u": not patched"));
   if (!patched) {
     exitCode.Failed(win::kErrorInstallFailure);
-    ShowFailure(messages, Status::Failure(win::kErrorInstallFailure));
+    ShowFailure(messages, Failure(win::kErrorInstallFailure));
     return;
   }
   exitCode.Patched(first);
@@ -118,7 +118,7 @@ void ApplyPatch(const MessageContext& messages, ProductRecord& record, const std
 
 // A run that ends before the products are handled: message 300 with the code,
 // in the user's language, as no product's language applies yet.
-InstallOutcome Stop(const MessageContext& messages, std::u16string_view what, Status failure) {
+InstallOutcome Stop(const MessageContext& messages, std::u16string_view what, Failure failure) {
   messages.log.Write(std::u16string(what) + u": error " + DecimalText(failure.code()));
   ShowFailure(InUserLanguage(messages), failure);
   return InstallOutcome{false, failure.code()};
@@ -196,23 +196,23 @@ InstallOutcome ApplyPatchToProducts(const MessageContext& messages, const Instal
   const auto extracted =
       ExtractPatchPackage(os, messages.module, names, patchSourcePath, kPackageResource);
   if (!extracted.ok()) {
-    return Stop(messages, u"package not written", extracted.status());
+    return Stop(messages, u"package not written", extracted.failure());
   }
   messages.log.Write(u"package " + patchSourcePath + u" written");
   // From here until the last reconfiguration nobody can change the package.
   auto package = HeldPackage::Hold(os, patchSourcePath, *extracted);
   if (!package.ok()) {
-    return Stop(messages, u"package changed or unreadable once written", package.status());
+    return Stop(messages, u"package changed or unreadable once written", package.failure());
   }
   // The installer opens the package by name: the name of the file held.
   const auto installerPath = InstallerPackagePath(os, package->finalPath());
   if (!installerPath.ok()) {
-    return Stop(messages, u"package path unfit for the installer", installerPath.status());
+    return Stop(messages, u"package path unfit for the installer", installerPath.failure());
   }
   if (const Status discovered =
           DiscoverTargetProducts(os, messages.module, *installerPath, products, messages.log);
       !discovered.ok()) {
-    return Stop(messages, u"target products not read", discovered);
+    return Stop(messages, u"target products not read", discovered.failure());
   }
   if (products.empty()) {
     ShowMessage(InUserLanguage(messages), MessageId::kNoTargetProduct);

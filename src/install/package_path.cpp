@@ -17,10 +17,10 @@ bool FitsThePatchProperty(const std::u16string& path) {
 Expected<std::u16string> InstallerPackagePath(Platform& os, const std::u16string& path) {
   const FullPathResult full = os.GetFullPathNameW(path, kCommandLinePathCapacity);
   if (full.result == 0) {
-    return LastErrorStatus(os);
+    return LastErrorFailure(os);
   }
   if (full.result >= kCommandLinePathCapacity) {
-    return Status::Failure(kErrorFilenameExcedRange);
+    return Failure(kErrorFilenameExcedRange);
   }
   if (FitsThePatchProperty(full.path)) {
     return full.path;
@@ -29,7 +29,7 @@ Expected<std::u16string> InstallerPackagePath(Platform& os, const std::u16string
       shortPath && FitsThePatchProperty(*shortPath)) {
     return *shortPath;
   }
-  return Status::Failure(win::kErrorInvalidName);
+  return Failure(win::kErrorInvalidName);
 }
 
 }  // namespace sp

@@ -102,7 +102,7 @@ void ShowHelp(const MessageContext& messages) {
   os.MessageBoxW(text, u"Service Pack", kStyleInformation);
 }
 
-void ShowFailure(const MessageContext& messages, Status failure) {
+void ShowFailure(const MessageContext& messages, Failure failure) {
   messages.os.SetLastError(failure.code());
   ShowMessage(messages, MessageId::kInstallFailed);
 }

@@ -33,14 +33,14 @@ Status WritePatchList(const MessageContext& messages, std::u16string& patchListP
                         win::kFileShareRead, win::kOpenAlways);
   if (!opened.ok()) {
     ShowMessage(messages, MessageId::kPatchListRequired);
-    return opened.status();
+    return opened.failure();
   }
   const CheckedFile& file = *opened;
   // 64-bit offsets: a list may grow past 4 GiB, and a failed record must be cut
   // back exactly wherever it began.
   const std::optional<std::uint64_t> atEnd = os.SetFilePointerEx(file.get(), 0, win::kFileEnd);
   if (!atEnd) {
-    const Status failure = LastErrorStatus(os);
+    const Failure failure = LastErrorFailure(os);
     ShowFailure(messages, failure);
     return failure;
   }
@@ -63,8 +63,7 @@ Status WritePatchList(const MessageContext& messages, std::u16string& patchListP
                                             std::span<const std::byte>(kLineEnd)}) {
       const WriteResult written = os.WriteFile(file.get(), part);
       if (!written.ok || written.written != part.size()) {
-        const Status failure =
-            written.ok ? Status::Failure(win::kErrorSuccess) : LastErrorStatus(os);
+        const Failure failure = written.ok ? Failure::WithoutCode() : LastErrorFailure(os);
         // Cut the file back to where this record began: no partial record stays.
         if (os.SetFilePointerEx(file.get(), static_cast<std::int64_t>(end), win::kFileBegin)) {
           os.SetEndOfFile(file.get());

@@ -30,7 +30,7 @@ Expected<std::u16string> TemporaryNameGenerator::MakeTemporaryName(
   base += prefix;
 
   std::optional<std::u16string> name;
-  Status refused;
+  Failure refused = Failure::WithoutCode();  // set by each attempt that finds no name
   {
     const HeldLock held(*lock_);
     if (prefix.size() > previousPrefixLength_) {
@@ -41,10 +41,10 @@ Expected<std::u16string> TemporaryNameGenerator::MakeTemporaryName(
       ++counter_;
       std::u16string candidate = base + DecimalText(counter_);
       if (os_.GetFileAttributesW(candidate) != kInvalidFileAttributes) {
-        refused = Status::Failure(win::kErrorFileExists);
+        refused = Failure(win::kErrorFileExists);
       } else if (const std::uint32_t error = os_.GetLastError(); error == win::kErrorAccessDenied) {
         // A name whose attributes cannot be read for lack of access may well exist.
-        refused = Status::Failure(error);
+        refused = Failure(error);
       } else {
         name = std::move(candidate);
       }

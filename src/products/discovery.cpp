@@ -47,7 +47,7 @@ Status DiscoverTargetProducts(Platform& os, ModuleHandle module, const std::u16s
                         kCatalogueCapacity) == 0 ||
       LoadCatalogString(os, module, MessageId::kCandidateVersions, templateRecord.candidateVersions,
                         kCatalogueCapacity) == 0) {
-    return Status::Failure(kErrorResourceNameNotFound);
+    return Failure(kErrorResourceNameNotFound);
   }
   std::u16string codes;
   if (const Status read = ReadTargetProductCodes(os, packagePath, codes); !read.ok()) {

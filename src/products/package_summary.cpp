@@ -15,14 +15,14 @@ Expected<SummaryHandle> OpenPackageSummary(Platform& os, const std::u16string& p
   const FullPathResult full = os.GetFullPathNameW(path, kMaxPath);
   // A path that cannot be resolved, or not within the buffer, opens nothing.
   if (full.result == 0) {
-    return LastErrorStatus(os);
+    return LastErrorFailure(os);
   }
   if (full.result >= kMaxPath) {
-    return Status::Failure(kErrorFilenameExcedRange);
+    return Failure(kErrorFilenameExcedRange);
   }
   const SummaryOpenResult opened = os.MsiGetSummaryInformationW(full.path, 0);
   if (opened.status != win::kErrorSuccess) {
-    return Status::Failure(opened.status);
+    return Failure(opened.status);
   }
   return SummaryHandle(os, opened.handle);
 }
@@ -31,7 +31,7 @@ Status ReadTargetProductCodes(Platform& os, const std::u16string& packagePath,
                               std::u16string& codes) {
   auto summary = OpenPackageSummary(os, packagePath);
   if (!summary.ok()) {
-    return summary.status();
+    return summary.failure();
   }
   InstallerText read =
       os.MsiSummaryInfoGetPropertyW(summary->get(), kTargetProductsProperty, kFirstReadCapacity);
@@ -40,7 +40,7 @@ Status ReadTargetProductCodes(Platform& os, const std::u16string& packagePath,
   }
   summary->Close();
   if (read.status != win::kErrorSuccess) {
-    return Status::Failure(read.status);
+    return Failure(read.status);
   }
   codes = read.text;
   return Status();

@@ -17,7 +17,7 @@ bool FitsThePatchProperty(const std::u16string& path) {
 Expected<std::u16string> InstallerPackagePath(Platform& os, const std::u16string& path) {
   const FullPathResult full = os.GetFullPathNameW(path, kCommandLinePathCapacity);
   if (full.result == 0) {
-    return LastErrorFailure(os);
+    return Failure(full.error);
   }
   if (full.result >= kCommandLinePathCapacity) {
     return Failure(kErrorFilenameExcedRange);

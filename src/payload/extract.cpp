@@ -23,7 +23,7 @@ Expected<FileIdentity> ExtractToTemporaryName(Platform& os, TemporaryNameGenerat
     if (file.ok()) {
       std::optional<Failure> failure;
       if (const WriteResult written = os.WriteFile(file->get(), bytes); !written.ok) {
-        failure = LastErrorFailure(os);
+        failure = Failure(written.error);
       } else if (written.written != bytes.size()) {
         failure = Failure::WithoutCode();
       } else if (!os.FlushFileBuffers(file->get())) {
@@ -81,7 +81,7 @@ Expected<WrittenPackage> ExtractPatchPackage(Platform& os, ModuleHandle module,
   if (temporary) {
     const TempPathResult temp = os.GetTempPathW(kTempPathCapacity);
     if (temp.result == 0) {
-      return LastErrorFailure(os);
+      return Failure(temp.error);
     }
     if (temp.result > kTempPathCapacity) {
       return Failure::WithoutCode();  // a directory that does not fit names no code

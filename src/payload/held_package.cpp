@@ -33,7 +33,7 @@ Expected<HeldPackage> HeldPackage::Hold(Platform& os, const std::u16string& path
   for (;;) {
     const ReadResult read = os.ReadFile(file->get(), buffer);
     if (!read.ok) {
-      return LastErrorFailure(os);
+      return Failure(read.error);
     }
     if (read.read == 0) {
       break;

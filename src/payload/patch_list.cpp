@@ -63,7 +63,7 @@ Status WritePatchList(const MessageContext& messages, std::u16string& patchListP
                                             std::span<const std::byte>(kLineEnd)}) {
       const WriteResult written = os.WriteFile(file.get(), part);
       if (!written.ok || written.written != part.size()) {
-        const Failure failure = written.ok ? Failure::WithoutCode() : LastErrorFailure(os);
+        const Failure failure = written.ok ? Failure::WithoutCode() : Failure(written.error);
         // Cut the file back to where this record began: no partial record stays.
         if (os.SetFilePointerEx(file.get(), static_cast<std::int64_t>(end), win::kFileBegin)) {
           os.SetEndOfFile(file.get());

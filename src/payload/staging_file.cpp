@@ -39,7 +39,7 @@ Expected<StagingFile> StagingFile::Create(Platform& os, const std::u16string& ta
 Status StagingFile::Write(std::span<const std::byte> bytes) {
   const WriteResult written = os_->WriteFile(file_.get(), bytes);
   if (!written.ok) {
-    return LastErrorFailure(*os_);
+    return Failure(written.error);
   }
   return written.written == bytes.size() ? Status() : Failure::WithoutCode();
 }

@@ -74,24 +74,29 @@ inline constexpr std::uint32_t kFileWriteData = 0x0002;
 inline constexpr std::uint32_t kFileReadAttributes = 0x0080;
 }  // namespace win
 
+// Each of these results carries, where the call failed, the last error it left.
 struct TempPathResult {
   std::uint32_t result = 0;  // what GetTempPathW returned
   std::u16string path;       // the buffer's text when it fitted, else empty
+  std::uint32_t error = 0;   // the last error when the result is 0
 };
 
 struct FullPathResult {
   std::uint32_t result = 0;  // what GetFullPathNameW returned
   std::u16string path;       // the buffer's text when it fitted, else empty
+  std::uint32_t error = 0;   // the last error when the result is 0
 };
 
 struct WriteResult {
   bool ok = false;
   std::uint32_t written = 0;  // bytes the platform reports as written
+  std::uint32_t error = 0;    // the last error when not ok
 };
 
 struct ReadResult {
   bool ok = false;
-  std::uint32_t read = 0;  // bytes the platform reports as read; 0 at the end of the file
+  std::uint32_t read = 0;   // bytes the platform reports as read; 0 at the end of the file
+  std::uint32_t error = 0;  // the last error when not ok
 };
 
 // GetLocalTime's answer, to the second.

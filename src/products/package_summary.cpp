@@ -15,7 +15,7 @@ Expected<SummaryHandle> OpenPackageSummary(Platform& os, const std::u16string& p
   const FullPathResult full = os.GetFullPathNameW(path, kMaxPath);
   // A path that cannot be resolved, or not within the buffer, opens nothing.
   if (full.result == 0) {
-    return LastErrorFailure(os);
+    return Failure(full.error);
   }
   if (full.result >= kMaxPath) {
     return Failure(kErrorFilenameExcedRange);

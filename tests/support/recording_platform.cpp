@@ -456,12 +456,12 @@ TempPathResult RecordingPlatform::GetTempPathW(std::uint32_t bufferLength) {
   const auto result = static_cast<std::uint32_t>(model.tempPath.size());
   if (model.tempPath.empty()) {
     model.lastError = kErrorPathNotFound;
-    return TempPathResult{0, u""};
+    return TempPathResult{0, u"", kErrorPathNotFound};
   }
   if (result >= bufferLength) {
-    return TempPathResult{result + 1, u""};
+    return TempPathResult{result + 1, u"", 0};
   }
-  return TempPathResult{result, model.tempPath};
+  return TempPathResult{result, model.tempPath, 0};
 }
 
 FullPathResult RecordingPlatform::GetFullPathNameW(const std::u16string& path,
@@ -469,9 +469,9 @@ FullPathResult RecordingPlatform::GetFullPathNameW(const std::u16string& path,
   Record("GetFullPathNameW", {S(path), N(bufferLength)});
   const std::u16string full = FullPath(path);
   if (full.size() >= bufferLength) {
-    return FullPathResult{static_cast<std::uint32_t>(full.size() + 1), u""};
+    return FullPathResult{static_cast<std::uint32_t>(full.size() + 1), u"", 0};
   }
-  return FullPathResult{static_cast<std::uint32_t>(full.size()), full};
+  return FullPathResult{static_cast<std::uint32_t>(full.size()), full, 0};
 }
 
 std::optional<std::u16string> RecordingPlatform::GetShortPathNameW(const std::u16string& path) {
@@ -644,12 +644,12 @@ ReadResult RecordingPlatform::ReadFile(FileHandle file, std::span<std::byte> buf
   const auto it = openFiles_.find(static_cast<std::uintptr_t>(file));
   if (it == openFiles_.end()) {
     model.lastError = kErrorInvalidHandle;
-    return ReadResult{false, 0};
+    return ReadResult{false, 0, kErrorInvalidHandle};
   }
   OpenFile& open = it->second;
   if (const auto refused = faults.readErrors.find(open.path); refused != faults.readErrors.end()) {
     model.lastError = refused->second;
-    return ReadResult{false, 0};
+    return ReadResult{false, 0, refused->second};
   }
   const FakeFile& stored = model.files[open.path];
   std::uint32_t read = 0;
@@ -658,7 +658,7 @@ ReadResult RecordingPlatform::ReadFile(FileHandle file, std::span<std::byte> buf
         open.position < stored.hole ? std::byte{0} : stored.data[open.position - stored.hole];
     ++open.position;
   }
-  return ReadResult{true, read};
+  return ReadResult{true, read, 0};
 }
 
 WriteResult RecordingPlatform::WriteFile(FileHandle file, std::span<const std::byte> bytes) {
@@ -666,13 +666,13 @@ WriteResult RecordingPlatform::WriteFile(FileHandle file, std::span<const std::b
   const auto it = openFiles_.find(static_cast<std::uintptr_t>(file));
   if (it == openFiles_.end()) {
     model.lastError = kErrorInvalidHandle;
-    return WriteResult{false, 0};
+    return WriteResult{false, 0, kErrorInvalidHandle};
   }
   OpenFile& open = it->second;
   const auto nth = std::make_pair(open.path, ++open.writes);
   if (const auto failing = faults.failingWrites.find(nth); failing != faults.failingWrites.end()) {
     model.lastError = failing->second;
-    return WriteResult{false, 0};
+    return WriteResult{false, 0, failing->second};
   }
   std::size_t accepted = std::min<std::uint64_t>(bytes.size(), faults.diskSpace);
   bool ok = accepted == bytes.size();
@@ -691,7 +691,7 @@ WriteResult RecordingPlatform::WriteFile(FileHandle file, std::span<const std::b
   if (!ok) {
     model.lastError = kErrorDiskFull;
   }
-  return WriteResult{ok, static_cast<std::uint32_t>(accepted)};
+  return WriteResult{ok, static_cast<std::uint32_t>(accepted), ok ? 0 : kErrorDiskFull};
 }
 
 bool RecordingPlatform::SetEndOfFile(FileHandle file) {

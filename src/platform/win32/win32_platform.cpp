@@ -24,6 +24,11 @@ std::u16string U(const wchar_t* text) {
   return std::u16string(reinterpret_cast<const char16_t*>(text));
 }
 
+// The thread's last error, for the results that carry it.
+std::uint32_t LastError() {
+  return static_cast<std::uint32_t>(::GetLastError());
+}
+
 HMODULE Module(ModuleHandle module) {
   return reinterpret_cast<HMODULE>(module);
 }
@@ -234,10 +239,10 @@ TempPathResult Win32Platform::GetTempPathW(std::uint32_t bufferLength) {
   std::u16string buffer(bufferLength, u'\0');
   const DWORD result = ::GetTempPathW(bufferLength, reinterpret_cast<wchar_t*>(buffer.data()));
   if (result == 0 || result >= bufferLength) {
-    return TempPathResult{result, u""};
+    return TempPathResult{result, u"", result == 0 ? LastError() : 0};
   }
   buffer.resize(result);
-  return TempPathResult{result, buffer};
+  return TempPathResult{result, buffer, 0};
 }
 
 FullPathResult Win32Platform::GetFullPathNameW(const std::u16string& path,
@@ -246,10 +251,10 @@ FullPathResult Win32Platform::GetFullPathNameW(const std::u16string& path,
   const DWORD result =
       ::GetFullPathNameW(W(path), bufferLength, reinterpret_cast<wchar_t*>(buffer.data()), nullptr);
   if (result == 0 || result >= bufferLength) {
-    return FullPathResult{result, u""};
+    return FullPathResult{result, u"", result == 0 ? LastError() : 0};
   }
   buffer.resize(result);
-  return FullPathResult{result, buffer};
+  return FullPathResult{result, buffer, 0};
 }
 
 std::optional<std::u16string> Win32Platform::GetShortPathNameW(const std::u16string& path) {
@@ -320,14 +325,14 @@ ReadResult Win32Platform::ReadFile(FileHandle file, std::span<std::byte> buffer)
   DWORD read = 0;
   const BOOL ok =
       ::ReadFile(File(file), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr);
-  return ReadResult{ok != FALSE, read};
+  return ReadResult{ok != FALSE, read, ok != FALSE ? 0 : LastError()};
 }
 
 WriteResult Win32Platform::WriteFile(FileHandle file, std::span<const std::byte> bytes) {
   DWORD written = 0;
   const BOOL ok =
       ::WriteFile(File(file), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  return WriteResult{ok != FALSE, written};
+  return WriteResult{ok != FALSE, written, ok != FALSE ? 0 : LastError()};
 }
 
 bool Win32Platform::SetEndOfFile(FileHandle file) {

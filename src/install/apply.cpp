@@ -260,7 +260,12 @@ InstallOutcome ApplyPatchToProducts(const MessageContext& messages, const Instal
     os.SetThreadLocale(win::kLocaleUserDefault);
     ShowMessage(InUserLanguage(messages), MessageId::kUpToDate, currentProductName);
   }
-  package->Delete();  // the run is complete: the package has served
+  // The run is complete: the package has served. One left behind changes
+  // nothing in the run, and the run log says so.
+  if (const Status deleted = package->Delete(); !deleted.ok()) {
+    messages.log.Write(u"package " + patchSourcePath + u" not deleted: error " +
+                       DecimalText(deleted.code()));
+  }
   return InstallOutcome{true, exitCode.Value()};
 }
 

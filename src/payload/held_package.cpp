@@ -51,9 +51,13 @@ Expected<HeldPackage> HeldPackage::Hold(Platform& os, const std::u16string& path
   return HeldPackage(os, path, std::move(*file));
 }
 
-void HeldPackage::Delete() {
-  file_.Close();
-  os_->DeleteFileW(path_);
+Status HeldPackage::Delete() {
+  // A read handle whose close fails is gone all the same; the deletion tells.
+  static_cast<void>(file_.Close());
+  if (!os_->DeleteFileW(path_)) {
+    return LastErrorFailure(*os_);
+  }
+  return Status();
 }
 
 }  // namespace sp

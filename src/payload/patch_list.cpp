@@ -63,10 +63,16 @@ Status WritePatchList(const MessageContext& messages, std::u16string& patchListP
                                             std::span<const std::byte>(kLineEnd)}) {
       const WriteResult written = os.WriteFile(file.get(), part);
       if (!written.ok || written.written != part.size()) {
-        const Failure failure = written.ok ? Failure::WithoutCode() : Failure(written.error);
+        Failure failure = written.ok ? Failure::WithoutCode() : Failure(written.error);
         // Cut the file back to where this record began: no partial record stays.
-        if (os.SetFilePointerEx(file.get(), static_cast<std::int64_t>(end), win::kFileBegin)) {
-          os.SetEndOfFile(file.get());
+        // Where that fails, part of the record does stay, and the failure of the
+        // cut-back is the one reported.
+        if (!os.SetFilePointerEx(file.get(), static_cast<std::int64_t>(end), win::kFileBegin) ||
+            !os.SetEndOfFile(file.get())) {
+          failure = LastErrorFailure(os);
+          messages.log.Write(u"patch list " + patchListPath +
+                             u": part of a record stays, not cut back: error " +
+                             DecimalText(failure.code()));
         }
         ShowFailure(messages, failure);
         return failure;

@@ -549,7 +549,7 @@ bool RecordingPlatform::FindClose(FindHandle find) {
 bool RecordingPlatform::DeleteFileW(const std::u16string& path) {
   Record("DeleteFileW", {S(path)});
   const auto it = model.files.find(path);
-  if (it == model.files.end() || it->second.directory) {
+  if (it == model.files.end() || it->second.directory || faults.failingDeletes.count(path) != 0) {
     model.lastError = it == model.files.end() ? win::kErrorFileNotFound : win::kErrorAccessDenied;
     return false;
   }

@@ -117,6 +117,7 @@ struct Faults {
   std::set<std::u16string> swappedAfterWrite;
   std::set<std::u16string> failingCreateDirectory;
   std::set<std::u16string> failingMoves;        // MoveFileReplaceW onto these targets
+  std::set<std::u16string> failingDeletes;      // DeleteFileW refused (access denied)
   std::uint64_t diskSpace = ~std::uint64_t{0};  // bytes the disk still takes
   // The n-th write (from 1) into a file: refused with an error, or accepting
   // fewer bytes while reporting success.

@@ -102,10 +102,13 @@ void ApplyPatch(const MessageContext& messages, ProductRecord& record, const std
   // Windows Installer reports success also where it changed nothing (a patch
   // without a transform for this product, or one whose transform it skipped):
   // only the version the product now has says whether it was patched.
-  const std::u16string after = ReadInstalledVersion(os, record.productCode);
-  const bool patched = SameVersion(ParseVersion(after), ParseVersion(record.upgradeVersion));
-  messages.log.Write(u"product " + record.productCode + u" version after " + after +
-                     (patched ? u": patched" : u": not patched"));
+  const auto after = ReadProductAttribute(os, record.productCode, u"VersionString");
+  const bool patched =
+      after.ok() && SameVersion(ParseVersion(*after), ParseVersion(record.upgradeVersion));
+  messages.log.Write(
+      u"product " + record.productCode + u" version after " +
+      (after.ok() ? *after : u"unreadable (error " + DecimalText(after.failure().code()) + u")") +
+      (patched ? u": patched" : u": not patched"));
   if (!patched) {
     exitCode.Failed(win::kErrorInstallFailure);
     ShowFailure(messages, Failure(win::kErrorInstallFailure));

@@ -83,6 +83,7 @@ void ApplyPatch(const MessageContext& messages, ProductRecord& record, const std
                 bool noRestart, ExitCode& exitCode) {
   Platform& os = messages.os;
   std::u16string applicationsToClose;
+  // Without text 302 the prompt lists the applications under an empty heading.
   LoadCatalogString(os, messages.module, MessageId::kApplicationsToClose, applicationsToClose,
                     kCatalogueCapacity);
   ReconfigurationCommandLines commandLines =
@@ -143,12 +144,13 @@ ProductLog EnableLog(Platform& os, const std::optional<std::u16string>& runLog,
   const auto path = runLog ? LogFileBeside(*runLog, name) : LogFilePath(logDirectory, name);
   if (path) {
     if (auto held = HoldNewLog(os, *path); held.ok()) {
-      os.MsiEnableLogW(kLogModeVerbose, *path, 0);
+      // A log the installer refuses costs the log, not the product: ignored.
+      static_cast<void>(os.MsiEnableLogW(kLogModeVerbose, *path, 0));
       return ProductLog{std::move(*held), u"log " + *path};
     }
   }
   // No log rather than one that goes on writing into the previous product's.
-  os.MsiEnableLogW(0, u"", 0);
+  static_cast<void>(os.MsiEnableLogW(0, u"", 0));
   return ProductLog{std::nullopt, path ? u"no log: " + *path + u" is not a plain file of its own"
                                        : u"no log: the path does not fit"};
 }
@@ -183,14 +185,15 @@ InstallOutcome ApplyPatchToProducts(const MessageContext& messages, const Instal
                                     TemporaryNameGenerator& names, TargetProductList& products,
                                     std::u16string& currentProductName) {
   Platform& os = messages.os;
+  // MsiSetInternalUI returns the level it replaces, which the run never restores.
   switch (options.installerInterface) {
     case InstallerInterface::kUnchanged:
       break;
     case InstallerInterface::kNone:
-      os.MsiSetInternalUI(kUiLevelNone);
+      static_cast<void>(os.MsiSetInternalUI(kUiLevelNone));
       break;
     case InstallerInterface::kProgressOnly:
-      os.MsiSetInternalUI(kUiLevelProgressOnly);
+      static_cast<void>(os.MsiSetInternalUI(kUiLevelProgressOnly));
       break;
   }
   // Once written, the package stays on disk whenever the run stops early, for
@@ -230,7 +233,9 @@ InstallOutcome ApplyPatchToProducts(const MessageContext& messages, const Instal
   for (std::size_t i = 0; i < products.size(); ++i) {
     ProductRecord& record = *products[i];
     currentProductName = record.productName;
-    os.SetThreadLocale(static_cast<std::uint32_t>(ParseDecimal(record.language)));
+    // A locale Windows refuses leaves the previous one, whose texts serve as well.
+    static_cast<void>(
+        os.SetThreadLocale(static_cast<std::uint32_t>(ParseDecimal(record.language))));
     ProductLog productLog = EnableLog(os, options.runLog, logDirectory, record);
     const VersionGate gate =
         CheckVersion(record.installedVersion, record.upgradeVersion, record.candidateVersions);
@@ -260,7 +265,7 @@ InstallOutcome ApplyPatchToProducts(const MessageContext& messages, const Instal
   }
   if (upToDate == products.size()) {
     // The report of the whole run speaks the user's language, not the last product's.
-    os.SetThreadLocale(win::kLocaleUserDefault);
+    static_cast<void>(os.SetThreadLocale(win::kLocaleUserDefault));
     ShowMessage(InUserLanguage(messages), MessageId::kUpToDate, currentProductName);
   }
   // The run is complete: the package has served. One left behind changes

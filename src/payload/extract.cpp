@@ -36,7 +36,8 @@ Expected<FileIdentity> ExtractToTemporaryName(Platform& os, TemporaryNameGenerat
       }
       if (!file->Close()) {
         const Failure closing = LastErrorFailure(os);
-        os.DeleteFileW(packagePath);
+        // What may not be on disk goes; the close's failure is the news either way.
+        static_cast<void>(os.DeleteFileW(packagePath));
         return closing;
       }
       return file->identity();

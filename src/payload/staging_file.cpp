@@ -68,8 +68,10 @@ Status StagingFile::Keep() {
 void StagingFile::Discard() {
   if (!done_) {
     done_ = true;
-    file_.Close();
-    os_->DeleteFileW(path_);
+    // Discarding follows a failure that is already the news; a staging file
+    // left behind never takes the target's place.
+    static_cast<void>(file_.Close());
+    static_cast<void>(os_->DeleteFileW(path_));
   }
 }
 

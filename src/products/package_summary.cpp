@@ -38,7 +38,8 @@ Status ReadTargetProductCodes(Platform& os, const std::u16string& packagePath,
   if (read.status == win::kErrorMoreData) {
     read = os.MsiSummaryInfoGetPropertyW(summary->get(), kTargetProductsProperty, read.length + 1);
   }
-  summary->Close();
+  // Closed before the read's status is looked at; a close that fails loses nothing read.
+  static_cast<void>(summary->Close());
   if (read.status != win::kErrorSuccess) {
     return Failure(read.status);
   }

@@ -514,7 +514,9 @@ std::uint32_t RecordingPlatform::GetFileAttributesW(const std::u16string& path) 
 
 bool RecordingPlatform::CreateDirectoryW(const std::u16string& path) {
   Record("CreateDirectoryW", {S(path)});
-  if (faults.failingCreateDirectory.count(path) != 0 || model.files.count(path) != 0 ||
+  // A drive root is there already, in the model or not.
+  const bool driveRoot = path.size() == 3 && path[1] == u':' && path[2] == u'\\';
+  if (faults.failingCreateDirectory.count(path) != 0 || model.files.count(path) != 0 || driveRoot ||
       !ParentIsDirectory(path)) {
     model.lastError = win::kErrorAccessDenied;
     return false;
@@ -527,7 +529,8 @@ FindHandle RecordingPlatform::FindFirstFileW(const std::u16string& path,
                                              std::uint32_t& attributes) {
   Record("FindFirstFileW", {S(path)});
   const auto it = model.files.find(path);
-  if (it == model.files.end()) {
+  // Windows refuses a path that ends in a backslash, a drive root among them.
+  if (it == model.files.end() || path.ends_with(u'\\')) {
     model.lastError = win::kErrorFileNotFound;
     return kInvalidFind;
   }

@@ -2,11 +2,19 @@
 //
 // Every call the program makes to Windows goes through this interface. Most
 // functions are one Windows call, named after it and taking the same arguments
-// and buffer sizes, with handles and text made portable; where a function does
-// more (a lock object, the argument split with its release, a move with fixed
-// flags) its comment says so. The Win32 implementation (win32/) makes the calls
-// and nothing else: any decision is the portable code's. The unit tests replace
-// it with a double that models a machine and records each call.
+// and buffer sizes, with handles and text made portable, and some results carry
+// the call's last error; where a function does more (a lock object, the argument
+// split with its release, a move with fixed flags, the token query) its comment
+// says so. The Win32 implementation (win32/) makes the calls; the one thing it
+// decides itself is the answer where a DLL that the program does not import
+// (msi.dll, user32.dll, shell32.dll, advapi32.dll) or a function in it cannot be
+// had: the Windows Installer calls that return a status return 1601
+// (ERROR_INSTALL_SERVICE_FAILURE), MsiQueryProductStateW -1 (unknown),
+// MsiSetInternalUI 0 (no change), MessageBoxW 0, GetProcessWindowStation no
+// station, and CommandLineToArgvW, GetUserObjectInformationW, GetTokenElevation
+// and RtlGetVersion none. Every other decision is the portable code's. The unit
+// tests replace the platform with a double that models a machine and records
+// each call.
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,6 @@
 // The objects that live for the whole process. The entry point builds them
-// whole; each operation is handed only the parts it reads or changes.
+// whole and hands them to the main routine, which hands the modes and the
+// install run what they use, most through MessagesFor and InstallOptionsFor.
 #pragma once
 
 #include <string>

@@ -49,7 +49,9 @@ Status RunListMode(Process& process) {
     return listed;
   }
   process.log.Write(u"box list shown");
-  process.os.MessageBoxW(codes, u"List of Products", win::kMbTopmostSetForeground);
+  // An OK box: which button closed it says nothing.
+  static_cast<void>(
+      process.os.MessageBoxW(codes, u"List of Products", win::kMbTopmostSetForeground));
   return listed;
 }
 
@@ -60,6 +62,7 @@ void StartLog(Process& process) {
   }
   std::u16string upgrade;
   std::u16string candidates;
+  // A version text the catalogue lacks is logged empty.
   LoadCatalogString(process.os, process.module, MessageId::kUpgradeVersion, upgrade,
                     kCatalogueCapacity);
   LoadCatalogString(process.os, process.module, MessageId::kCandidateVersions, candidates,

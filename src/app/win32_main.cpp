@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/service_pack_main.h"
+#include "platform/win32/system_dlls.h"
 #include "platform/win32/win32_platform.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {

@@ -83,6 +83,7 @@ void ApplyPatch(const MessageContext& messages, ProductRecord& record, const std
                 bool noRestart, ExitCode& exitCode) {
   Platform& os = messages.os;
   std::u16string applicationsToClose;
+  // Without text 302 the prompt lists the applications under an empty heading.
   LoadCatalogString(os, messages.module, MessageId::kApplicationsToClose, applicationsToClose,
                     kCatalogueCapacity);
   ReconfigurationCommandLines commandLines =
@@ -90,25 +91,28 @@ void ApplyPatch(const MessageContext& messages, ProductRecord& record, const std
   const std::uint32_t first = Reconfigure(messages, record, std::move(commandLines.first));
   if (!Succeeded(first)) {
     exitCode.Failed(first);
-    ShowFailure(messages, Status::Failure(first));
+    ShowFailure(messages, Failure(first));
     return;
   }
   const std::uint32_t second = Reconfigure(messages, record, std::move(commandLines.second));
   if (!Succeeded(second)) {
     exitCode.Failed(second);
-    ShowFailure(messages, Status::Failure(second));
+    ShowFailure(messages, Failure(second));
     return;
   }
   // Windows Installer reports success also where it changed nothing (a patch
   // without a transform for this product, or one whose transform it skipped):
   // only the version the product now has says whether it was patched.
-  const std::u16string after = ReadInstalledVersion(os, record.productCode);
-  const bool patched = SameVersion(ParseVersion(after), ParseVersion(record.upgradeVersion));
-  messages.log.Write(u"product " + record.productCode + u" version after " + after +
-                     (patched ? u": patched" : u": not patched"));
+  const auto after = ReadProductAttribute(os, record.productCode, u"VersionString");
+  const bool patched =
+      after.ok() && SameVersion(ParseVersion(*after), ParseVersion(record.upgradeVersion));
+  messages.log.Write(
+      u"product " + record.productCode + u" version after " +
+      (after.ok() ? *after : u"unreadable (error " + DecimalText(after.failure().code()) + u")") +
+      (patched ? u": patched" : u": not patched"));
   if (!patched) {
     exitCode.Failed(win::kErrorInstallFailure);
-    ShowFailure(messages, Status::Failure(win::kErrorInstallFailure));
+    ShowFailure(messages, Failure(win::kErrorInstallFailure));
     return;
   }
   exitCode.Patched(first);
@@ -118,7 +122,7 @@ void ApplyPatch(const MessageContext& messages, ProductRecord& record, const std
 
 // A run that ends before the products are handled: message 300 with the code,
 // in the user's language, as no product's language applies yet.
-InstallOutcome Stop(const MessageContext& messages, std::u16string_view what, Status failure) {
+InstallOutcome Stop(const MessageContext& messages, std::u16string_view what, Failure failure) {
   messages.log.Write(std::u16string(what) + u": error " + DecimalText(failure.code()));
   ShowFailure(InUserLanguage(messages), failure);
   return InstallOutcome{false, failure.code()};
@@ -140,12 +144,13 @@ ProductLog EnableLog(Platform& os, const std::optional<std::u16string>& runLog,
   const auto path = runLog ? LogFileBeside(*runLog, name) : LogFilePath(logDirectory, name);
   if (path) {
     if (auto held = HoldNewLog(os, *path); held.ok()) {
-      os.MsiEnableLogW(kLogModeVerbose, *path, 0);
+      // A log the installer refuses costs the log, not the product: ignored.
+      static_cast<void>(os.MsiEnableLogW(kLogModeVerbose, *path, 0));
       return ProductLog{std::move(*held), u"log " + *path};
     }
   }
   // No log rather than one that goes on writing into the previous product's.
-  os.MsiEnableLogW(0, u"", 0);
+  static_cast<void>(os.MsiEnableLogW(0, u"", 0));
   return ProductLog{std::nullopt, path ? u"no log: " + *path + u" is not a plain file of its own"
                                        : u"no log: the path does not fit"};
 }
@@ -180,14 +185,15 @@ InstallOutcome ApplyPatchToProducts(const MessageContext& messages, const Instal
                                     TemporaryNameGenerator& names, TargetProductList& products,
                                     std::u16string& currentProductName) {
   Platform& os = messages.os;
+  // MsiSetInternalUI returns the level it replaces, which the run never restores.
   switch (options.installerInterface) {
     case InstallerInterface::kUnchanged:
       break;
     case InstallerInterface::kNone:
-      os.MsiSetInternalUI(kUiLevelNone);
+      static_cast<void>(os.MsiSetInternalUI(kUiLevelNone));
       break;
     case InstallerInterface::kProgressOnly:
-      os.MsiSetInternalUI(kUiLevelProgressOnly);
+      static_cast<void>(os.MsiSetInternalUI(kUiLevelProgressOnly));
       break;
   }
   // Once written, the package stays on disk whenever the run stops early, for
@@ -196,23 +202,23 @@ InstallOutcome ApplyPatchToProducts(const MessageContext& messages, const Instal
   const auto extracted =
       ExtractPatchPackage(os, messages.module, names, patchSourcePath, kPackageResource);
   if (!extracted.ok()) {
-    return Stop(messages, u"package not written", extracted.status());
+    return Stop(messages, u"package not written", extracted.failure());
   }
   messages.log.Write(u"package " + patchSourcePath + u" written");
   // From here until the last reconfiguration nobody can change the package.
   auto package = HeldPackage::Hold(os, patchSourcePath, *extracted);
   if (!package.ok()) {
-    return Stop(messages, u"package changed or unreadable once written", package.status());
+    return Stop(messages, u"package changed or unreadable once written", package.failure());
   }
   // The installer opens the package by name: the name of the file held.
   const auto installerPath = InstallerPackagePath(os, package->finalPath());
   if (!installerPath.ok()) {
-    return Stop(messages, u"package path unfit for the installer", installerPath.status());
+    return Stop(messages, u"package path unfit for the installer", installerPath.failure());
   }
   if (const Status discovered =
           DiscoverTargetProducts(os, messages.module, *installerPath, products, messages.log);
       !discovered.ok()) {
-    return Stop(messages, u"target products not read", discovered);
+    return Stop(messages, u"target products not read", discovered.failure());
   }
   if (products.empty()) {
     ShowMessage(InUserLanguage(messages), MessageId::kNoTargetProduct);
@@ -227,7 +233,9 @@ InstallOutcome ApplyPatchToProducts(const MessageContext& messages, const Instal
   for (std::size_t i = 0; i < products.size(); ++i) {
     ProductRecord& record = *products[i];
     currentProductName = record.productName;
-    os.SetThreadLocale(static_cast<std::uint32_t>(ParseDecimal(record.language)));
+    // A locale Windows refuses leaves the previous one, whose texts serve as well.
+    static_cast<void>(
+        os.SetThreadLocale(static_cast<std::uint32_t>(ParseDecimal(record.language))));
     ProductLog productLog = EnableLog(os, options.runLog, logDirectory, record);
     const VersionGate gate =
         CheckVersion(record.installedVersion, record.upgradeVersion, record.candidateVersions);
@@ -257,10 +265,15 @@ InstallOutcome ApplyPatchToProducts(const MessageContext& messages, const Instal
   }
   if (upToDate == products.size()) {
     // The report of the whole run speaks the user's language, not the last product's.
-    os.SetThreadLocale(win::kLocaleUserDefault);
+    static_cast<void>(os.SetThreadLocale(win::kLocaleUserDefault));
     ShowMessage(InUserLanguage(messages), MessageId::kUpToDate, currentProductName);
   }
-  package->Delete();  // the run is complete: the package has served
+  // The run is complete: the package has served. One left behind changes
+  // nothing in the run, and the run log says so.
+  if (const Status deleted = package->Delete(); !deleted.ok()) {
+    messages.log.Write(u"package " + patchSourcePath + u" not deleted: error " +
+                       DecimalText(deleted.code()));
+  }
   return InstallOutcome{true, exitCode.Value()};
 }
 

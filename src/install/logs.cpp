@@ -86,28 +86,28 @@ Expected<CheckedFile> HoldNewLog(Platform& os, const std::u16string& path) {
     auto existing = CheckedFile::Open(os, path, win::kDelete | win::kFileReadAttributes, kShareAll,
                                       win::kOpenExisting);
     if (!existing.ok()) {
-      return existing.status();
+      return existing.failure();
     }
     if (!existing->Delete()) {
-      return LastErrorStatus(os);
+      return LastErrorFailure(os);
     }
   } else if (const std::uint32_t error = os.GetLastError(); error != win::kErrorFileNotFound) {
-    return Status::Failure(error);
+    return Failure(error);
   }
   // Created and checked with the right to delete it, so that a file made where
   // a link pointed goes again; then held without that right, which the
   // installer's own open does not share.
   auto created = CheckedFile::Open(os, path, kLogAccess | win::kDelete, kLogShare, win::kCreateNew);
   if (!created.ok()) {
-    return created.status();
+    return created.failure();
   }
   const FileIdentity ours = created->identity();
   if (!created->Close()) {
-    return LastErrorStatus(os);
+    return LastErrorFailure(os);
   }
   auto held = CheckedFile::Open(os, path, kLogAccess, kLogShare, win::kOpenExisting);
   if (held.ok() && held->identity() != ours) {
-    return Status::Failure(win::kErrorCannotAccessFile);  // another file took the name
+    return Failure(win::kErrorCannotAccessFile);  // another file took the name
   }
   return held;
 }

@@ -3,7 +3,9 @@
 namespace sp {
 namespace {
 
-constexpr std::uint32_t kFullPathCapacity = 1024;
+// The buffer the package's full path is resolved in, in characters with the
+// null: as large as the installer command line that the path goes into.
+constexpr std::uint32_t kCommandLinePathCapacity = 1024;
 constexpr std::uint32_t kErrorFilenameExcedRange = 206;
 
 bool FitsThePatchProperty(const std::u16string& path) {
@@ -13,12 +15,12 @@ bool FitsThePatchProperty(const std::u16string& path) {
 }  // namespace
 
 Expected<std::u16string> InstallerPackagePath(Platform& os, const std::u16string& path) {
-  const FullPathResult full = os.GetFullPathNameW(path, kFullPathCapacity);
+  const FullPathResult full = os.GetFullPathNameW(path, kCommandLinePathCapacity);
   if (full.result == 0) {
-    return LastErrorStatus(os);
+    return Failure(full.error);
   }
-  if (full.result >= kFullPathCapacity) {
-    return Status::Failure(kErrorFilenameExcedRange);
+  if (full.result >= kCommandLinePathCapacity) {
+    return Failure(kErrorFilenameExcedRange);
   }
   if (FitsThePatchProperty(full.path)) {
     return full.path;
@@ -27,7 +29,7 @@ Expected<std::u16string> InstallerPackagePath(Platform& os, const std::u16string
       shortPath && FitsThePatchProperty(*shortPath)) {
     return *shortPath;
   }
-  return Status::Failure(win::kErrorInvalidName);
+  return Failure(win::kErrorInvalidName);
 }
 
 }  // namespace sp

@@ -60,6 +60,7 @@ void ShowMessage(const MessageContext& messages, MessageId id, std::u16string_vi
 
   std::u16string caption = u"Error";
   std::u16string text;
+  // A text or caption the catalogue lacks is shown empty.
   LoadCatalogString(os, messages.module, id, text, kCatalogueCapacity, messages.language);
 
   const MessageStyle* entry = FindStyle(id);
@@ -78,7 +79,8 @@ void ShowMessage(const MessageContext& messages, MessageId id, std::u16string_vi
     style = entry->style;
   }
   messages.log.Write(logged + u" shown");
-  os.MessageBoxW(shown, caption, style);
+  // Every box has one button: which closed it says nothing.
+  static_cast<void>(os.MessageBoxW(shown, caption, style));
 }
 
 void ShowHelp(const MessageContext& messages) {
@@ -99,10 +101,10 @@ void ShowHelp(const MessageContext& messages) {
   }
   // One caption in every language, as the "List of Products" box has.
   messages.log.Write(u"box help shown");
-  os.MessageBoxW(text, u"Service Pack", kStyleInformation);
+  static_cast<void>(os.MessageBoxW(text, u"Service Pack", kStyleInformation));
 }
 
-void ShowFailure(const MessageContext& messages, Status failure) {
+void ShowFailure(const MessageContext& messages, Failure failure) {
   messages.os.SetLastError(failure.code());
   ShowMessage(messages, MessageId::kInstallFailed);
 }

@@ -40,6 +40,6 @@ void ShowHelp(const MessageContext& messages);
 
 // Message 300 with the code of `failure`, which becomes the thread's last error
 // (also in quiet mode, where nothing is shown).
-void ShowFailure(const MessageContext& messages, Status failure);
+void ShowFailure(const MessageContext& messages, Failure failure);
 
 }  // namespace sp

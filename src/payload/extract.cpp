@@ -21,22 +21,23 @@ Expected<FileIdentity> ExtractToTemporaryName(Platform& os, TemporaryNameGenerat
     auto file =
         CheckedFile::Open(os, packagePath, win::kGenericWrite | win::kDelete, 0, win::kCreateNew);
     if (file.ok()) {
-      Status failure;
+      std::optional<Failure> failure;
       if (const WriteResult written = os.WriteFile(file->get(), bytes); !written.ok) {
-        failure = LastErrorStatus(os);
+        failure = Failure(written.error);
       } else if (written.written != bytes.size()) {
-        failure = Status::Failure(win::kErrorSuccess);
+        failure = Failure::WithoutCode();
       } else if (!os.FlushFileBuffers(file->get())) {
-        failure = LastErrorStatus(os);
+        failure = LastErrorFailure(os);
       }
-      if (!failure.ok()) {
+      if (failure) {
         // Removed through the handle that wrote it; the write's failure is the news.
         static_cast<void>(file->Delete());
-        return failure;
+        return *failure;
       }
       if (!file->Close()) {
-        const Status closing = LastErrorStatus(os);
-        os.DeleteFileW(packagePath);
+        const Failure closing = LastErrorFailure(os);
+        // What may not be on disk goes; the close's failure is the news either way.
+        static_cast<void>(os.DeleteFileW(packagePath));
         return closing;
       }
       return file->identity();
@@ -44,11 +45,11 @@ Expected<FileIdentity> ExtractToTemporaryName(Platform& os, TemporaryNameGenerat
     const std::uint32_t error = file.status().code();
     if ((error != win::kErrorFileExists && error != win::kErrorCannotAccessFile) ||
         attempt == kCreateAttempts) {
-      return file.status();
+      return file.failure();
     }
     auto next = names.MakeTemporaryName(directory, u"MSP");
     if (!next.ok()) {
-      return next.status();
+      return next.failure();
     }
     packagePath = std::move(*next);
   }
@@ -58,14 +59,14 @@ Expected<FileIdentity> ExtractToCallersPath(Platform& os, const std::u16string& 
                                             std::span<const std::byte> bytes) {
   auto staging = StagingFile::Create(os, packagePath);
   if (!staging.ok()) {
-    return staging.status();
+    return staging.failure();
   }
   if (const Status written = staging->Write(bytes); !written.ok()) {
-    return written;
+    return written.failure();
   }
   const FileIdentity file = staging->identity();
   if (const Status kept = staging->Keep(); !kept.ok()) {
-    return kept;
+    return kept.failure();
   }
   return file;
 }
@@ -81,15 +82,15 @@ Expected<WrittenPackage> ExtractPatchPackage(Platform& os, ModuleHandle module,
   if (temporary) {
     const TempPathResult temp = os.GetTempPathW(kTempPathCapacity);
     if (temp.result == 0) {
-      return LastErrorStatus(os);
+      return Failure(temp.error);
     }
     if (temp.result > kTempPathCapacity) {
-      return Status::Failure(win::kErrorSuccess);  // a directory that does not fit names no code
+      return Failure::WithoutCode();  // a directory that does not fit names no code
     }
     directory = temp.path;
     auto name = names.MakeTemporaryName(directory, u"MSP");
     if (!name.ok()) {
-      return name.status();
+      return name.failure();
     }
     packagePath = std::move(*name);
   }
@@ -102,7 +103,7 @@ Expected<WrittenPackage> ExtractPatchPackage(Platform& os, ModuleHandle module,
       temporary ? ExtractToTemporaryName(os, names, packagePath, directory, package.bytes)
                 : ExtractToCallersPath(os, packagePath, package.bytes);
   if (!written.ok()) {
-    return written.status();
+    return written.failure();
   }
   return WrittenPackage{package.bytes, *written};
 }

@@ -21,12 +21,11 @@ Expected<HeldPackage> HeldPackage::Hold(Platform& os, const std::u16string& path
       CheckedFile::Open(os, path, win::kGenericRead, win::kFileShareRead, win::kOpenExisting);
   if (!file.ok()) {
     // What stands at the name now is not the folder's own plain file: not ours.
-    return file.status().code() == win::kErrorCannotAccessFile
-               ? Status::Failure(win::kErrorInstallFailure)
-               : file.status();
+    return file.failure().code() == win::kErrorCannotAccessFile ? Failure(win::kErrorInstallFailure)
+                                                                : file.failure();
   }
   if (file->identity() != written.file) {
-    return Status::Failure(win::kErrorInstallFailure);  // another file took the name
+    return Failure(win::kErrorInstallFailure);  // another file took the name
   }
   const std::span<const std::byte> expected = written.bytes;
   std::array<std::byte, kChunk> buffer;
@@ -34,7 +33,7 @@ Expected<HeldPackage> HeldPackage::Hold(Platform& os, const std::u16string& path
   for (;;) {
     const ReadResult read = os.ReadFile(file->get(), buffer);
     if (!read.ok) {
-      return LastErrorStatus(os);
+      return Failure(read.error);
     }
     if (read.read == 0) {
       break;
@@ -42,19 +41,23 @@ Expected<HeldPackage> HeldPackage::Hold(Platform& os, const std::u16string& path
     const std::span<const std::byte> got(buffer.data(), read.read);
     if (got.size() > expected.size() - compared ||
         !std::ranges::equal(got, expected.subspan(compared, got.size()))) {
-      return Status::Failure(win::kErrorSuccess);
+      return Failure::WithoutCode();
     }
     compared += read.read;
   }
   if (compared != expected.size()) {
-    return Status::Failure(win::kErrorSuccess);
+    return Failure::WithoutCode();
   }
   return HeldPackage(os, path, std::move(*file));
 }
 
-void HeldPackage::Delete() {
-  file_.Close();
-  os_->DeleteFileW(path_);
+Status HeldPackage::Delete() {
+  // A read handle whose close fails is gone all the same; the deletion tells.
+  static_cast<void>(file_.Close());
+  if (!os_->DeleteFileW(path_)) {
+    return LastErrorFailure(*os_);
+  }
+  return Status();
 }
 
 }  // namespace sp

@@ -30,8 +30,9 @@ class HeldPackage {
   // Where the held file is, as the handle says: what Windows Installer is handed.
   const std::u16string& finalPath() const { return file_.finalPath(); }
 
-  // The run is complete: lets go of the package, then deletes it.
-  void Delete();
+  // The run is complete: lets go of the package, then deletes it; the failure
+  // of the deletion, if it fails.
+  Status Delete();
 
  private:
   HeldPackage(Platform& os, std::u16string path, CheckedFile file);

@@ -33,14 +33,14 @@ Status WritePatchList(const MessageContext& messages, std::u16string& patchListP
                         win::kFileShareRead, win::kOpenAlways);
   if (!opened.ok()) {
     ShowMessage(messages, MessageId::kPatchListRequired);
-    return opened.status();
+    return opened.failure();
   }
   const CheckedFile& file = *opened;
   // 64-bit offsets: a list may grow past 4 GiB, and a failed record must be cut
   // back exactly wherever it began.
   const std::optional<std::uint64_t> atEnd = os.SetFilePointerEx(file.get(), 0, win::kFileEnd);
   if (!atEnd) {
-    const Status failure = LastErrorStatus(os);
+    const Failure failure = LastErrorFailure(os);
     ShowFailure(messages, failure);
     return failure;
   }
@@ -63,11 +63,16 @@ Status WritePatchList(const MessageContext& messages, std::u16string& patchListP
                                             std::span<const std::byte>(kLineEnd)}) {
       const WriteResult written = os.WriteFile(file.get(), part);
       if (!written.ok || written.written != part.size()) {
-        const Status failure =
-            written.ok ? Status::Failure(win::kErrorSuccess) : LastErrorStatus(os);
+        Failure failure = written.ok ? Failure::WithoutCode() : Failure(written.error);
         // Cut the file back to where this record began: no partial record stays.
-        if (os.SetFilePointerEx(file.get(), static_cast<std::int64_t>(end), win::kFileBegin)) {
-          os.SetEndOfFile(file.get());
+        // Where that fails, part of the record does stay, and the failure of the
+        // cut-back is the one reported.
+        if (!os.SetFilePointerEx(file.get(), static_cast<std::int64_t>(end), win::kFileBegin) ||
+            !os.SetEndOfFile(file.get())) {
+          failure = LastErrorFailure(os);
+          messages.log.Write(u"patch list " + patchListPath +
+                             u": part of a record stays, not cut back: error " +
+                             DecimalText(failure.code()));
         }
         ShowFailure(messages, failure);
         return failure;

@@ -31,7 +31,7 @@ Expected<StagingFile> StagingFile::Create(Platform& os, const std::u16string& ta
     const std::uint32_t error = file.status().code();
     if ((error != win::kErrorFileExists && error != win::kErrorCannotAccessFile) ||
         attempt == u'9') {
-      return file.status();
+      return file.failure();
     }
   }
 }
@@ -39,9 +39,9 @@ Expected<StagingFile> StagingFile::Create(Platform& os, const std::u16string& ta
 Status StagingFile::Write(std::span<const std::byte> bytes) {
   const WriteResult written = os_->WriteFile(file_.get(), bytes);
   if (!written.ok) {
-    return LastErrorStatus(*os_);
+    return Failure(written.error);
   }
-  return written.written == bytes.size() ? Status() : Status::Failure(win::kErrorSuccess);
+  return written.written == bytes.size() ? Status() : Failure::WithoutCode();
 }
 
 Status StagingFile::Keep() {
@@ -49,13 +49,13 @@ Status StagingFile::Keep() {
   // failed write, and the target stays as it was.
   Status failure;
   if (!os_->FlushFileBuffers(file_.get())) {
-    failure = LastErrorStatus(*os_);
+    failure = LastErrorFailure(*os_);
   }
   if (!file_.Close() && failure.ok()) {
-    failure = LastErrorStatus(*os_);
+    failure = LastErrorFailure(*os_);
   }
   if (failure.ok() && !os_->MoveFileReplaceW(path_, target_)) {
-    failure = LastErrorStatus(*os_);
+    failure = LastErrorFailure(*os_);
   }
   if (!failure.ok()) {
     Discard();
@@ -68,8 +68,10 @@ Status StagingFile::Keep() {
 void StagingFile::Discard() {
   if (!done_) {
     done_ = true;
-    file_.Close();
-    os_->DeleteFileW(path_);
+    // Discarding follows a failure that is already the news; a staging file
+    // left behind never takes the target's place.
+    static_cast<void>(file_.Close());
+    static_cast<void>(os_->DeleteFileW(path_));
   }
 }
 

@@ -29,26 +29,27 @@ Expected<std::u16string> TemporaryNameGenerator::MakeTemporaryName(
   }
   base += prefix;
 
-  lock_->Enter();
-  if (prefix.size() > previousPrefixLength_) {
-    counter_ = 1;
-  }
-  previousPrefixLength_ = prefix.size();
   std::optional<std::u16string> name;
-  Status refused;
-  for (std::uint32_t attempt = 0; attempt < kTemporaryNameAttempts && !name; ++attempt) {
-    ++counter_;
-    std::u16string candidate = base + DecimalText(counter_);
-    if (os_.GetFileAttributesW(candidate) != kInvalidFileAttributes) {
-      refused = Status::Failure(win::kErrorFileExists);
-    } else if (const std::uint32_t error = os_.GetLastError(); error == win::kErrorAccessDenied) {
-      // A name whose attributes cannot be read for lack of access may well exist.
-      refused = Status::Failure(error);
-    } else {
-      name = std::move(candidate);
+  Failure refused = Failure::WithoutCode();  // set by each attempt that finds no name
+  {
+    const HeldLock held(*lock_);
+    if (prefix.size() > previousPrefixLength_) {
+      counter_ = 1;
+    }
+    previousPrefixLength_ = prefix.size();
+    for (std::uint32_t attempt = 0; attempt < kTemporaryNameAttempts && !name; ++attempt) {
+      ++counter_;
+      std::u16string candidate = base + DecimalText(counter_);
+      if (os_.GetFileAttributesW(candidate) != kInvalidFileAttributes) {
+        refused = Failure(win::kErrorFileExists);
+      } else if (const std::uint32_t error = os_.GetLastError(); error == win::kErrorAccessDenied) {
+        // A name whose attributes cannot be read for lack of access may well exist.
+        refused = Failure(error);
+      } else {
+        name = std::move(candidate);
+      }
     }
   }
-  lock_->Leave();
   if (!name) {
     return refused;
   }

@@ -121,7 +121,7 @@ Expected<CheckedFile> CheckedFile::Open(Platform& os, const std::u16string& path
     created = false;
   }
   if (!file) {
-    return LastErrorStatus(os);
+    return LastErrorFailure(os);
   }
   const auto information = os.GetFileInformationByHandle(file.get());
   const auto final = os.GetFinalPathNameByHandleW(file.get());
@@ -138,7 +138,7 @@ Expected<CheckedFile> CheckedFile::Open(Platform& os, const std::u16string& path
     // deletion leaves an empty file, and the refusal below stands either way.
     static_cast<void>(os.SetFileDispositionDelete(file.get()));
   }
-  return Status::Failure(win::kErrorCannotAccessFile);
+  return Failure(win::kErrorCannotAccessFile);
 }
 
 bool CheckedFile::Delete() {

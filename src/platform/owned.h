@@ -16,13 +16,14 @@ class Owned {
   Owned(Owned&& other) noexcept : os_(other.os_), handle_(std::exchange(other.handle_, Invalid)) {}
   Owned& operator=(Owned&& other) noexcept {
     if (this != &other) {
-      Close();
+      static_cast<void>(Close());  // as in the destructor
       os_ = other.os_;
       handle_ = std::exchange(other.handle_, Invalid);
     }
     return *this;
   }
-  ~Owned() { Close(); }
+  // A close that fails here has no one left to tell; Close() says it to a caller.
+  ~Owned() { static_cast<void>(Close()); }
 
   Handle get() const { return handle_; }
   Platform& platform() const { return *os_; }

@@ -2,11 +2,19 @@
 //
 // Every call the program makes to Windows goes through this interface. Most
 // functions are one Windows call, named after it and taking the same arguments
-// and buffer sizes, with handles and text made portable; where a function does
-// more (a lock object, the argument split with its release, a move with fixed
-// flags) its comment says so. The Win32 implementation (win32/) makes the calls
-// and nothing else: any decision is the portable code's. The unit tests replace
-// it with a double that models a machine and records each call.
+// and buffer sizes, with handles and text made portable, and some results carry
+// the call's last error; where a function does more (a lock object, the argument
+// split with its release, a move with fixed flags, the token query) its comment
+// says so. The Win32 implementation (win32/) makes the calls; the one thing it
+// decides itself is the answer where a DLL that the program does not import
+// (msi.dll, user32.dll, shell32.dll, advapi32.dll) or a function in it cannot be
+// had: the Windows Installer calls that return a status return 1601
+// (ERROR_INSTALL_SERVICE_FAILURE), MsiQueryProductStateW -1 (unknown),
+// MsiSetInternalUI 0 (no change), MessageBoxW 0, GetProcessWindowStation no
+// station, and CommandLineToArgvW, GetUserObjectInformationW, GetTokenElevation
+// and RtlGetVersion none. Every other decision is the portable code's. The unit
+// tests replace the platform with a double that models a machine and records
+// each call.
 #pragma once
 
 #include <cstddef>
@@ -74,24 +82,29 @@ inline constexpr std::uint32_t kFileWriteData = 0x0002;
 inline constexpr std::uint32_t kFileReadAttributes = 0x0080;
 }  // namespace win
 
+// Each of these results carries, where the call failed, the last error it left.
 struct TempPathResult {
   std::uint32_t result = 0;  // what GetTempPathW returned
   std::u16string path;       // the buffer's text when it fitted, else empty
+  std::uint32_t error = 0;   // the last error when the result is 0
 };
 
 struct FullPathResult {
   std::uint32_t result = 0;  // what GetFullPathNameW returned
   std::u16string path;       // the buffer's text when it fitted, else empty
+  std::uint32_t error = 0;   // the last error when the result is 0
 };
 
 struct WriteResult {
   bool ok = false;
   std::uint32_t written = 0;  // bytes the platform reports as written
+  std::uint32_t error = 0;    // the last error when not ok
 };
 
 struct ReadResult {
   bool ok = false;
-  std::uint32_t read = 0;  // bytes the platform reports as read; 0 at the end of the file
+  std::uint32_t read = 0;   // bytes the platform reports as read; 0 at the end of the file
+  std::uint32_t error = 0;  // the last error when not ok
 };
 
 // GetLocalTime's answer, to the second.
@@ -139,6 +152,18 @@ class Lock {
   virtual ~Lock() = default;
   virtual void Enter() = 0;
   virtual void Leave() = 0;
+};
+
+// Holds a lock for as long as it lives.
+class HeldLock {
+ public:
+  explicit HeldLock(Lock& lock) : lock_(lock) { lock_.Enter(); }
+  HeldLock(const HeldLock&) = delete;
+  HeldLock& operator=(const HeldLock&) = delete;
+  ~HeldLock() { lock_.Leave(); }
+
+ private:
+  Lock& lock_;
 };
 
 class Platform {

@@ -15,8 +15,8 @@ namespace sp {
 struct RawResource {
   enum class State { kFound, kMissing, kUnusable };
   State state = State::kMissing;
-  std::span<const std::byte> bytes;  // valid for the life of the process
-  Status failure;                    // why it is missing or unusable
+  std::span<const std::byte> bytes;          // valid for the life of the process
+  Failure failure = Failure::WithoutCode();  // why it is missing or unusable
 };
 
 // Looked up by name and type alone, or in exactly `language` when one is given.

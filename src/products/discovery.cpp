@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "messages/catalogue.h"
+#include "messages/format.h"
 #include "products/package_summary.h"
 
 namespace sp {
@@ -13,14 +14,6 @@ constexpr int kStateAdvertised = 1;
 constexpr int kStateInstalled = 5;
 constexpr std::uint32_t kErrorResourceNameNotFound = 1814;
 
-// The attribute's text; empty when it cannot be read whole (longer than the
-// buffer, or refused), so that no cut or stale text passes for it.
-std::u16string ReadAttribute(Platform& os, const std::u16string& productCode,
-                             const std::u16string& attribute) {
-  InstallerText read = os.MsiGetProductInfoW(productCode, attribute, kAttributeCapacity);
-  return read.status == win::kErrorSuccess ? std::move(read.text) : std::u16string();
-}
-
 }  // namespace
 
 bool IsProductPresent(Platform& os, const std::u16string& productCode) {
@@ -28,15 +21,13 @@ bool IsProductPresent(Platform& os, const std::u16string& productCode) {
   return state == kStateAdvertised || state == kStateInstalled;
 }
 
-std::u16string ReadInstalledVersion(Platform& os, const std::u16string& productCode) {
-  return ReadAttribute(os, productCode, u"VersionString");
-}
-
-bool ReadProductIdentity(Platform& os, const std::u16string& productCode, std::u16string& name,
-                         std::u16string& language) {
-  name = ReadAttribute(os, productCode, u"ProductName");
-  language = ReadAttribute(os, productCode, u"Language");
-  return true;
+Expected<std::u16string> ReadProductAttribute(Platform& os, const std::u16string& productCode,
+                                              const std::u16string& attribute) {
+  InstallerText read = os.MsiGetProductInfoW(productCode, attribute, kAttributeCapacity);
+  if (read.status != win::kErrorSuccess) {
+    return Failure(read.status);
+  }
+  return std::move(read.text);
 }
 
 Status DiscoverTargetProducts(Platform& os, ModuleHandle module, const std::u16string& packagePath,
@@ -47,7 +38,7 @@ Status DiscoverTargetProducts(Platform& os, ModuleHandle module, const std::u16s
                         kCatalogueCapacity) == 0 ||
       LoadCatalogString(os, module, MessageId::kCandidateVersions, templateRecord.candidateVersions,
                         kCatalogueCapacity) == 0) {
-    return Status::Failure(kErrorResourceNameNotFound);
+    return Failure(kErrorResourceNameNotFound);
   }
   std::u16string codes;
   if (const Status read = ReadTargetProductCodes(os, packagePath, codes); !read.ok()) {
@@ -65,8 +56,18 @@ Status DiscoverTargetProducts(Platform& os, ModuleHandle module, const std::u16s
     const bool present = IsProductPresent(os, record->productCode);
     log.Write(u"product " + record->productCode + (present ? u" present" : u" absent"));
     if (present) {
-      record->installedVersion = ReadInstalledVersion(os, record->productCode);
-      ReadProductIdentity(os, record->productCode, record->productName, record->language);
+      const auto read = [&](const std::u16string& attribute) {
+        auto text = ReadProductAttribute(os, record->productCode, attribute);
+        if (text.ok()) {
+          return std::move(*text);
+        }
+        log.Write(u"product " + record->productCode + u" " + attribute + u" unreadable: error " +
+                  DecimalText(text.failure().code()));
+        return std::u16string();
+      };
+      record->installedVersion = read(u"VersionString");
+      record->productName = read(u"ProductName");
+      record->language = read(u"Language");
       products.push_back(std::move(record));
     }
     templateRecord.productCode.erase(0, end + 1);

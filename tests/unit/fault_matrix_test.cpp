@@ -248,6 +248,15 @@ INSTANTIATE_TEST_SUITE_P(
                           {{u"C:\\list.txt", "old"}},
                           {Failed(33)},
                           33},
+                    Fault{"note write fails and so does the cut-back",
+                          "/p C:\\list.txt",
+                          [](auto& os) {
+                            os.faults.failingWrites[{u"C:\\list.txt", 2}] = 112;
+                            os.faults.setEndOfFileFails = true;
+                          },
+                          {{u"C:\\list.txt", "old*****\r\n"}},
+                          {Failed(5)},
+                          5},
                     Fault{"disk full in the second record",
                           "/p C:\\list.txt",
                           [](auto& os) {

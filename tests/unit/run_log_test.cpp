@@ -177,6 +177,48 @@ INSTANTIATE_TEST_SUITE_P(
                         {"0x0", "", "0"}}),
     test::DescriptionName());
 
+// What a run leaves behind when a clean-up fails, and the run log's word for it.
+struct LeftBehind {
+  const char* description;
+  const char* arguments;
+  std::function<void(test::RecordingPlatform&)> inject;
+  std::vector<std::string> lines;  // in the log, in this order, among others
+  std::uint32_t exitCode;
+};
+
+class LeftBehindTest : public RunLogTest, public testing::WithParamInterface<LeftBehind> {};
+
+TEST_P(LeftBehindTest, IsRecorded) {
+  const LeftBehind& c = GetParam();
+  c.inject(m.os);
+  EXPECT_EQ(Run(c.arguments), c.exitCode);
+  const std::vector<std::string> lines = Lines(u"C:\\sp.log");
+  auto at = lines.begin();
+  for (const std::string& line : c.lines) {
+    at = std::find(at, lines.end(), line);
+    EXPECT_NE(at, lines.end()) << line;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CleanUps, LeftBehindTest,
+    testing::Values(
+        LeftBehind{"a patch list record not cut back",
+                   "/p C:\\list.txt /log C:\\sp.log",
+                   [](auto& os) {
+                     os.faults.failingWrites[{u"C:\\list.txt", 2}] = 112;
+                     os.faults.setEndOfFileFails = true;
+                   },
+                   {"patch list C:\\list.txt: part of a record stays, not cut back: error 5",
+                    "patch list C:\\list.txt result 5", "exit code 5"},
+                   5},
+        LeftBehind{"the package not deleted",
+                   "/q /log C:\\sp.log",
+                   [](auto& os) { os.faults.failingDeletes.insert(u"C:\\T\\MSP2"); },
+                   {"package C:\\T\\MSP2 not deleted: error 5", "exit code 1642"},
+                   1642}),
+    test::DescriptionName());
+
 struct LogFault {
   const char* description;
   std::function<void(test::RecordingPlatform&)> inject;

@@ -9,7 +9,7 @@
 
 #include <memory>
 
-#include "platform/system_library.h"
+#include "platform/win32/system_dlls.h"
 
 namespace sp {
 namespace {
@@ -22,6 +22,11 @@ const wchar_t* W(const std::u16string& text) {
 
 std::u16string U(const wchar_t* text) {
   return std::u16string(reinterpret_cast<const char16_t*>(text));
+}
+
+// The thread's last error, for the results that carry it.
+std::uint32_t LastError() {
+  return static_cast<std::uint32_t>(::GetLastError());
 }
 
 HMODULE Module(ModuleHandle module) {
@@ -49,85 +54,7 @@ class SrwLock final : public Lock {
   SRWLOCK lock_ = SRWLOCK_INIT;
 };
 
-class Win32LibraryLoader final : public LibraryLoader {
- public:
-  LibraryLoadResult LoadLibraryExW(const std::u16string& path, std::uint32_t flags) override {
-    const HMODULE module = ::LoadLibraryExW(W(path), nullptr, flags);
-    return LibraryLoadResult{LibraryHandle(reinterpret_cast<std::uintptr_t>(module)),
-                             module != nullptr ? 0 : ::GetLastError()};
-  }
-
-  std::u16string GetSystemDirectoryW() override {
-    const UINT needed = ::GetSystemDirectoryW(nullptr, 0);
-    if (needed == 0) {
-      return u"";
-    }
-    std::u16string path(needed, u'\0');
-    const UINT length = ::GetSystemDirectoryW(reinterpret_cast<wchar_t*>(path.data()), needed);
-    if (length == 0 || length >= needed) {
-      return u"";
-    }
-    path.resize(length);
-    return path;
-  }
-};
-
-// Windows Installer, the user interface and the shell are loaded from System32
-// alone, and on first use: extracting the package and writing the patch list
-// need neither msi.dll nor user32.dll, and loading them is most of the
-// start-up time of those runs.
-HMODULE SystemLibrary(const char16_t* name) {
-  Win32LibraryLoader loader;
-  return reinterpret_cast<HMODULE>(LoadSystemLibrary(loader, name));
-}
-
-template <typename Function>
-Function* Entry(HMODULE module, const char* name) {
-  const FARPROC entry = module != nullptr ? ::GetProcAddress(module, name) : nullptr;
-  return reinterpret_cast<Function*>(reinterpret_cast<void (*)()>(entry));
-}
-
-struct InstallerEntries {
-  HMODULE module = SystemLibrary(u"msi.dll");
-  decltype(::MsiGetSummaryInformationW)* getSummaryInformation =
-      Entry<decltype(::MsiGetSummaryInformationW)>(module, "MsiGetSummaryInformationW");
-  decltype(::MsiSummaryInfoGetPropertyW)* summaryInfoGetProperty =
-      Entry<decltype(::MsiSummaryInfoGetPropertyW)>(module, "MsiSummaryInfoGetPropertyW");
-  decltype(::MsiCloseHandle)* closeHandle =
-      Entry<decltype(::MsiCloseHandle)>(module, "MsiCloseHandle");
-  decltype(::MsiQueryProductStateW)* queryProductState =
-      Entry<decltype(::MsiQueryProductStateW)>(module, "MsiQueryProductStateW");
-  decltype(::MsiGetProductInfoW)* getProductInfo =
-      Entry<decltype(::MsiGetProductInfoW)>(module, "MsiGetProductInfoW");
-  decltype(::MsiEnableLogW)* enableLog = Entry<decltype(::MsiEnableLogW)>(module, "MsiEnableLogW");
-  decltype(::MsiConfigureProductExW)* configureProductEx =
-      Entry<decltype(::MsiConfigureProductExW)>(module, "MsiConfigureProductExW");
-  decltype(::MsiSetInternalUI)* setInternalUI =
-      Entry<decltype(::MsiSetInternalUI)>(module, "MsiSetInternalUI");
-};
-
-const InstallerEntries& Installer() {
-  static const InstallerEntries entries;
-  return entries;
-}
-
-// What the calls report when msi.dll cannot be loaded.
-constexpr UINT kInstallServiceFailure = ERROR_INSTALL_SERVICE_FAILURE;
-
 }  // namespace
-
-void RestrictDllSearchToSystem32() {
-  // Looked up rather than imported: Windows without update KB2533623 lacks the
-  // function, and the program must still start there.
-  using SetDefaultDllDirectories = BOOL(WINAPI*)(DWORD);
-  const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
-  const FARPROC entry =
-      kernel32 != nullptr ? ::GetProcAddress(kernel32, "SetDefaultDllDirectories") : nullptr;
-  if (entry != nullptr) {
-    reinterpret_cast<SetDefaultDllDirectories>(reinterpret_cast<void (*)()>(entry))(
-        win::kLoadLibrarySearchSystem32);
-  }
-}
 
 ResourceHandle Win32Platform::FindResourceW(ModuleHandle module, const std::u16string& name,
                                             const std::u16string& type) {
@@ -176,8 +103,7 @@ void Win32Platform::SetLastError(std::uint32_t code) {
 
 int Win32Platform::MessageBoxW(const std::u16string& text, const std::u16string& caption,
                                std::uint32_t style) {
-  static const auto messageBox =
-      Entry<decltype(::MessageBoxW)>(SystemLibrary(u"user32.dll"), "MessageBoxW");
+  const auto messageBox = win32::MessageBoxEntry();
   return messageBox != nullptr ? messageBox(nullptr, W(text), W(caption), style) : 0;
 }
 
@@ -193,8 +119,7 @@ std::u16string Win32Platform::GetCommandLineW() {
 
 std::optional<std::vector<std::u16string>> Win32Platform::CommandLineToArgvW(
     const std::u16string& commandLine) {
-  static const auto split =
-      Entry<decltype(::CommandLineToArgvW)>(SystemLibrary(u"shell32.dll"), "CommandLineToArgvW");
+  const auto split = win32::CommandLineToArgvEntry();
   if (split == nullptr) {
     return std::nullopt;
   }
@@ -234,10 +159,10 @@ TempPathResult Win32Platform::GetTempPathW(std::uint32_t bufferLength) {
   std::u16string buffer(bufferLength, u'\0');
   const DWORD result = ::GetTempPathW(bufferLength, reinterpret_cast<wchar_t*>(buffer.data()));
   if (result == 0 || result >= bufferLength) {
-    return TempPathResult{result, u""};
+    return TempPathResult{result, u"", result == 0 ? LastError() : 0};
   }
   buffer.resize(result);
-  return TempPathResult{result, buffer};
+  return TempPathResult{result, buffer, 0};
 }
 
 FullPathResult Win32Platform::GetFullPathNameW(const std::u16string& path,
@@ -246,10 +171,10 @@ FullPathResult Win32Platform::GetFullPathNameW(const std::u16string& path,
   const DWORD result =
       ::GetFullPathNameW(W(path), bufferLength, reinterpret_cast<wchar_t*>(buffer.data()), nullptr);
   if (result == 0 || result >= bufferLength) {
-    return FullPathResult{result, u""};
+    return FullPathResult{result, u"", result == 0 ? LastError() : 0};
   }
   buffer.resize(result);
-  return FullPathResult{result, buffer};
+  return FullPathResult{result, buffer, 0};
 }
 
 std::optional<std::u16string> Win32Platform::GetShortPathNameW(const std::u16string& path) {
@@ -320,14 +245,14 @@ ReadResult Win32Platform::ReadFile(FileHandle file, std::span<std::byte> buffer)
   DWORD read = 0;
   const BOOL ok =
       ::ReadFile(File(file), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr);
-  return ReadResult{ok != FALSE, read};
+  return ReadResult{ok != FALSE, read, ok != FALSE ? 0 : LastError()};
 }
 
 WriteResult Win32Platform::WriteFile(FileHandle file, std::span<const std::byte> bytes) {
   DWORD written = 0;
   const BOOL ok =
       ::WriteFile(File(file), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  return WriteResult{ok != FALSE, written};
+  return WriteResult{ok != FALSE, written, ok != FALSE ? 0 : LastError()};
 }
 
 bool Win32Platform::SetEndOfFile(FileHandle file) {
@@ -377,16 +302,16 @@ bool Win32Platform::CloseHandle(FileHandle file) {
 
 SummaryOpenResult Win32Platform::MsiGetSummaryInformationW(const std::u16string& packagePath,
                                                            std::uint32_t updateCount) {
-  const auto call = Installer().getSummaryInformation;
+  const auto call = win32::Installer().getSummaryInformation;
   MSIHANDLE summary = 0;
-  const UINT status =
-      call != nullptr ? call(0, W(packagePath), updateCount, &summary) : kInstallServiceFailure;
+  const UINT status = call != nullptr ? call(0, W(packagePath), updateCount, &summary)
+                                      : win32::kInstallServiceFailure;
   return SummaryOpenResult{status, MsiHandle(summary)};
 }
 
 InstallerText Win32Platform::MsiSummaryInfoGetPropertyW(MsiHandle summary, std::uint32_t property,
                                                         std::uint32_t bufferLength) {
-  const auto call = Installer().summaryInfoGetProperty;
+  const auto call = win32::Installer().summaryInfoGetProperty;
   std::u16string buffer(bufferLength, u'\0');
   DWORD length = bufferLength;
   UINT type = 0;
@@ -395,50 +320,50 @@ InstallerText Win32Platform::MsiSummaryInfoGetPropertyW(MsiHandle summary, std::
   const UINT status = call != nullptr
                           ? call(static_cast<MSIHANDLE>(summary), property, &type, &number, &time,
                                  reinterpret_cast<wchar_t*>(buffer.data()), &length)
-                          : kInstallServiceFailure;
+                          : win32::kInstallServiceFailure;
   return InstallerText{status, buffer.substr(0, buffer.find(u'\0')), length};
 }
 
 std::uint32_t Win32Platform::MsiCloseHandle(MsiHandle handle) {
-  const auto call = Installer().closeHandle;
-  return call != nullptr ? call(static_cast<MSIHANDLE>(handle)) : kInstallServiceFailure;
+  const auto call = win32::Installer().closeHandle;
+  return call != nullptr ? call(static_cast<MSIHANDLE>(handle)) : win32::kInstallServiceFailure;
 }
 
 int Win32Platform::MsiQueryProductStateW(const std::u16string& productCode) {
-  const auto call = Installer().queryProductState;
+  const auto call = win32::Installer().queryProductState;
   return call != nullptr ? call(W(productCode)) : INSTALLSTATE_UNKNOWN;
 }
 
 InstallerText Win32Platform::MsiGetProductInfoW(const std::u16string& productCode,
                                                 const std::u16string& attribute,
                                                 std::uint32_t bufferLength) {
-  const auto call = Installer().getProductInfo;
+  const auto call = win32::Installer().getProductInfo;
   std::u16string buffer(bufferLength, u'\0');
   DWORD length = bufferLength;
   const UINT status = call != nullptr ? call(W(productCode), W(attribute),
                                              reinterpret_cast<wchar_t*>(buffer.data()), &length)
-                                      : kInstallServiceFailure;
+                                      : win32::kInstallServiceFailure;
   return InstallerText{status, buffer.substr(0, buffer.find(u'\0')), length};
 }
 
 std::uint32_t Win32Platform::MsiEnableLogW(std::uint32_t logMode, const std::u16string& logFile,
                                            std::uint32_t attributes) {
-  const auto call = Installer().enableLog;
+  const auto call = win32::Installer().enableLog;
   return call != nullptr ? call(logMode, logFile.empty() ? nullptr : W(logFile), attributes)
-                         : kInstallServiceFailure;
+                         : win32::kInstallServiceFailure;
 }
 
 std::uint32_t Win32Platform::MsiConfigureProductExW(const std::u16string& productCode,
                                                     int installLevel, int installState,
                                                     const std::u16string& commandLine) {
-  const auto call = Installer().configureProductEx;
+  const auto call = win32::Installer().configureProductEx;
   return call != nullptr ? call(W(productCode), installLevel,
                                 static_cast<INSTALLSTATE>(installState), W(commandLine))
-                         : kInstallServiceFailure;
+                         : win32::kInstallServiceFailure;
 }
 
 int Win32Platform::MsiSetInternalUI(int uiLevel) {
-  const auto call = Installer().setInternalUI;
+  const auto call = win32::Installer().setInternalUI;
   return call != nullptr ? call(static_cast<INSTALLUILEVEL>(uiLevel), nullptr)
                          : INSTALLUILEVEL_NOCHANGE;
 }
@@ -447,7 +372,8 @@ std::optional<OsVersion> Win32Platform::RtlGetVersion() {
   // Looked up in ntdll, which every process has, so that the program imports
   // nothing besides KERNEL32 and msvcrt.
   using RtlGetVersionFunction = LONG WINAPI(OSVERSIONINFOW*);
-  const auto call = Entry<RtlGetVersionFunction>(::GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion");
+  const auto call =
+      win32::Entry<RtlGetVersionFunction>(::GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion");
   if (call == nullptr) {
     return std::nullopt;
   }
@@ -458,14 +384,12 @@ std::optional<OsVersion> Win32Platform::RtlGetVersion() {
 }
 
 WindowStationHandle Win32Platform::GetProcessWindowStation() {
-  static const auto call = Entry<decltype(::GetProcessWindowStation)>(SystemLibrary(u"user32.dll"),
-                                                                      "GetProcessWindowStation");
+  const auto call = win32::GetProcessWindowStationEntry();
   return WindowStationHandle(reinterpret_cast<std::uintptr_t>(call != nullptr ? call() : nullptr));
 }
 
 std::optional<std::uint32_t> Win32Platform::GetUserObjectInformationW(WindowStationHandle station) {
-  static const auto call = Entry<decltype(::GetUserObjectInformationW)>(
-      SystemLibrary(u"user32.dll"), "GetUserObjectInformationW");
+  const auto call = win32::GetUserObjectInformationEntry();
   USEROBJECTFLAGS flags{};
   DWORD needed = 0;
   if (call == nullptr ||
@@ -488,9 +412,8 @@ std::optional<std::uint32_t> Win32Platform::ProcessIdToSessionId(std::uint32_t p
 }
 
 std::optional<bool> Win32Platform::GetTokenElevation() {
-  static const HMODULE advapi32 = SystemLibrary(u"advapi32.dll");
-  static const auto open = Entry<decltype(::OpenProcessToken)>(advapi32, "OpenProcessToken");
-  static const auto query = Entry<decltype(::GetTokenInformation)>(advapi32, "GetTokenInformation");
+  const auto open = win32::Token().openProcessToken;
+  const auto query = win32::Token().getTokenInformation;
   HANDLE token = nullptr;
   if (open == nullptr || query == nullptr || !open(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
     return std::nullopt;

@@ -1,16 +1,12 @@
-// The real platform: each function makes the Win32 or Windows Installer call it
-// is named after and converts nothing but text and handles.
+// The real platform: each function makes the Win32 or Windows Installer calls
+// that platform.h names for it and converts nothing but text, handles and the
+// last error of a failed call; where a DLL it needs is missing it answers as
+// platform.h says. The DLLs and their functions come from system_dlls.h.
 #pragma once
 
 #include "platform/platform.h"
 
 namespace sp {
-
-// Makes System32 the only folder this process loads DLLs from by name, where
-// Windows can (SetDefaultDllDirectories): the DLLs that Windows' own DLLs load
-// are then never taken from the program's folder. The entry point calls it
-// before anything else.
-void RestrictDllSearchToSystem32();
 
 class Win32Platform final : public Platform {
  public:

@@ -18,9 +18,8 @@ std::u16string FirstExitText(const CheckState& state) {
 std::vector<SeenWindow> ExpectedBoxes(CheckState& state) {
   std::vector<SeenWindow> boxes;
   for (const Baseline& baseline : state.baselines) {
-    std::u16string name;
-    std::u16string language;
-    ReadProductIdentity(state.os, baseline.package.code, name, language);
+    const std::u16string name = ProductText(state.os, baseline.package.code, u"ProductName");
+    const std::u16string language = ProductText(state.os, baseline.package.code, u"Language");
     const BoxText text = CatalogueBox(
         state.os, state.image, static_cast<std::uint16_t>(ParseDecimal(language)),
         MessageId::kInstallSucceeded, MessageId::kCaptionSuccess, std::u16string_view(name));

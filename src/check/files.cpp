@@ -50,14 +50,14 @@ Expected<std::string> ReadWholeFile(Platform& os, const std::u16string& path) {
                  os.CreateFileW(path, win::kGenericRead, win::kFileShareRead | win::kFileShareWrite,
                                 win::kOpenExisting, win::kFileAttributeNormal));
   if (!file) {
-    return LastErrorStatus(os);
+    return LastErrorFailure(os);
   }
   std::string bytes;
   std::byte buffer[65536];
   for (;;) {
     const ReadResult read = os.ReadFile(file.get(), std::span<std::byte>(buffer));
     if (!read.ok) {
-      return LastErrorStatus(os);
+      return LastErrorFailure(os);
     }
     if (read.read == 0) {
       return bytes;
@@ -70,7 +70,7 @@ Status WriteWholeFile(Platform& os, const std::u16string& path, std::string_view
   OwnedFile file(os, os.CreateFileW(path, win::kGenericWrite, 0, win::kCreateAlways,
                                     win::kFileAttributeNormal));
   if (!file) {
-    return LastErrorStatus(os);
+    return LastErrorFailure(os);
   }
   const auto* data = reinterpret_cast<const std::byte*>(bytes.data());
   std::size_t done = 0;
@@ -78,12 +78,12 @@ Status WriteWholeFile(Platform& os, const std::u16string& path, std::string_view
     const WriteResult written =
         os.WriteFile(file.get(), std::span<const std::byte>(data + done, bytes.size() - done));
     if (!written.ok || written.written == 0) {
-      return LastErrorStatus(os);
+      return LastErrorFailure(os);
     }
     done += written.written;
   }
   if (!file.Close()) {
-    return LastErrorStatus(os);
+    return LastErrorFailure(os);
   }
   return Status();
 }
@@ -103,12 +103,12 @@ Status MakeFolders(Platform& os, const std::u16string& path) {
       continue;
     }
     if (!os.CreateDirectoryW(prefix) && os.GetLastError() != win::kErrorAlreadyExists) {
-      return LastErrorStatus(os);
+      return LastErrorFailure(os);
     }
   }
   const std::uint32_t attributes = os.GetFileAttributesW(path);
   if (attributes == kInvalidFileAttributes || (attributes & win::kFileAttributeDirectory) == 0) {
-    return Status::Failure(win::kErrorPathNotFound);
+    return Failure(win::kErrorPathNotFound);
   }
   return Status();
 }

@@ -34,6 +34,12 @@ std::u16string Quoted(const std::u16string& path) {
   return u"\"" + path + u"\"";
 }
 
+std::u16string ProductText(Platform& os, const std::u16string& productCode,
+                           const std::u16string& attribute) {
+  const Expected<std::u16string> text = ReadProductAttribute(os, productCode, attribute);
+  return text.ok() ? *text : std::u16string();
+}
+
 std::u16string RunText(const PackRun& run, std::uint32_t timeout) {
   switch (run.end) {
     case PackRun::End::kExited:
@@ -131,7 +137,7 @@ bool InstallBaselines(CheckState& state, const std::u16string& group,
     const std::u16string& source = sources ? (*sources)[i] : baseline.msi;
     const std::uint32_t result = state.machine.InstallProduct(source, state.timeout);
     baseline.installed = state.os.MsiQueryProductStateW(baseline.package.code) != kStateUnknown;
-    const std::u16string version = ReadInstalledVersion(state.os, baseline.package.code);
+    const std::u16string version = ProductText(state.os, baseline.package.code, u"VersionString");
     const bool ok = result == 0 && baseline.installed && version == baseline.package.version;
     state.report.Check(
         ok, name, u"0, at " + baseline.package.version,

@@ -14,7 +14,7 @@ constexpr std::u16string_view kSilent = u"/q";
 
 bool AtVersion(Platform& os, const Baseline& baseline, const std::u16string& version,
                std::u16string& found) {
-  found = ReadInstalledVersion(os, baseline.package.code);
+  found = ProductText(os, baseline.package.code, u"VersionString");
   return !found.empty() && SameVersion(ParseVersion(found), ParseVersion(version));
 }
 
@@ -78,7 +78,7 @@ void CheckFirstRun(CheckState& state) {
 void CheckSecondRun(CheckState& state) {
   std::vector<std::u16string> before;
   for (const Baseline& baseline : state.baselines) {
-    before.push_back(ReadInstalledVersion(state.os, baseline.package.code));
+    before.push_back(ProductText(state.os, baseline.package.code, u"VersionString"));
   }
   const RunFolder run = NextRun(state);
   const PackRun result =
@@ -92,7 +92,7 @@ void CheckSecondRun(CheckState& state) {
                      log ? DecimalText(log->reconfigurations) + u" lines" : u"no run log");
   for (std::size_t i = 0; i < state.baselines.size(); ++i) {
     const Baseline& baseline = state.baselines[i];
-    const std::u16string after = ReadInstalledVersion(state.os, baseline.package.code);
+    const std::u16string after = ProductText(state.os, baseline.package.code, u"VersionString");
     state.report.Check(after == before[i], run.name + u"." + baseline.package.name + u".version",
                        before[i] + u" (unchanged)", after.empty() ? u"not installed" : after);
   }

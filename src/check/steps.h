@@ -42,6 +42,10 @@ struct RunFolder {
 };
 
 std::u16string Quoted(const std::u16string& path);
+// A product attribute as Windows Installer tells it; empty when it cannot (the
+// product is gone, or the attribute is unreadable): the checks compare it anyway.
+std::u16string ProductText(Platform& os, const std::u16string& productCode,
+                           const std::u16string& attribute);
 // "exit code 0", "did not end within 300 s (ended)", "not started (error 2)".
 std::u16string RunText(const PackRun& run, std::uint32_t timeout);
 bool Exited(const PackRun& run, std::uint32_t code);

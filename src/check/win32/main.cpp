@@ -8,6 +8,7 @@
 #include "check/sequence.h"
 #include "check/win32/win32_machine.h"
 #include "messages/run_log.h"
+#include "platform/win32/system_dlls.h"
 #include "platform/win32/win32_platform.h"
 
 int wmain(int argc, wchar_t** argv) {

@@ -128,7 +128,7 @@ unsigned stations = 0;
 PackRun NotStarted(DWORD error) {
   PackRun run;
   run.end = PackRun::End::kNotStarted;
-  run.failure = Status::Failure(error);
+  run.failure = Failure(error);
   return run;
 }
 
@@ -178,7 +178,7 @@ PackRun RunPackProcess(const std::u16string& pack, const std::u16string& argumen
       ::TerminateProcess(process.get(), kErrorTimeout);
       ::WaitForSingleObject(process.get(), kEndWaitMilliseconds);
       run.end = PackRun::End::kTimedOut;
-      run.failure = Status::Failure(kErrorTimeout);
+      run.failure = Failure(kErrorTimeout);
       return run;
     }
     if (observer != nullptr) {

@@ -70,7 +70,7 @@ VARIANT Empty() {
 PackRun Failed(HRESULT result) {
   PackRun run;
   run.end = PackRun::End::kNotStarted;
-  run.failure = Status::Failure(static_cast<std::uint32_t>(result));
+  run.failure = Failure(static_cast<std::uint32_t>(result));
   return run;
 }
 
@@ -176,7 +176,7 @@ PackRun RunPackAsSystem(const std::u16string& pack, const std::u16string& argume
     }
     if (::GetTickCount64() >= deadline) {
       run.end = PackRun::End::kTimedOut;  // the task is stopped and deleted on return
-      run.failure = Status::Failure(kErrorTimeout);
+      run.failure = Failure(kErrorTimeout);
       return run;
     }
   }

@@ -99,7 +99,7 @@ bool Win32Machine::UnderWine() {
 Expected<ModuleHandle> Win32Machine::LoadPackImage(const std::u16string& path) {
   const HMODULE image = ::LoadLibraryExW(W(path), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   if (image == nullptr) {
-    return Status::Failure(::GetLastError());
+    return Failure(::GetLastError());
   }
   return ModuleHandle(reinterpret_cast<std::uintptr_t>(image));
 }
@@ -112,16 +112,16 @@ Expected<ProductPackage> Win32Machine::ReadProductPackage(const std::u16string& 
   OwnedMsi database;
   UINT status = ::MsiOpenDatabaseW(W(msiPath), MSIDBOPEN_READONLY, database.out());
   if (status != ERROR_SUCCESS) {
-    return Status::Failure(status);
+    return Failure(status);
   }
   ProductPackage package;
   package.code = PropertyOf(database.get(), L"ProductCode", status);
   if (status != ERROR_SUCCESS || package.code.empty()) {
-    return Status::Failure(status);
+    return Failure(status);
   }
   package.version = PropertyOf(database.get(), L"ProductVersion", status);
   if (status != ERROR_SUCCESS || package.version.empty()) {
-    return Status::Failure(status);
+    return Failure(status);
   }
   package.upgradeCode = PropertyOf(database.get(), L"UpgradeCode", status);
   package.name = PropertyOf(database.get(), L"ProductName", status);

@@ -33,7 +33,7 @@ sys.path.insert(0, str(root / "tests" / "e2e"))
 import bench  # noqa: E402
 import prefixes  # noqa: E402
 
-OVERHEAD_RUNS = 30
+OVERHEAD_RUNS = 50
 EXTRACT_RUNS = 10
 INSTALL_RUNS = 15
 MEMORY_RUNS = 3
@@ -295,6 +295,9 @@ def cpu_and_wall(title, ours, floor):
         print(spread(f"{name} wall", "s", [s.wall for s in samples]))
         print(f"  {name} wineserver share of CPU: median "
               f"{statistics.median(s.server for s in samples):.3f} s")
+    cpu = sorted(o.cpu / f.cpu for o, f in zip(ours, floor))
+    print(f"  CPU ratio of each pair: median {statistics.median(cpu):.3f}, min {cpu[0]:.3f}, "
+          f"max {cpu[-1]:.3f}")
     ratios = [o.wall / f.wall for o, f in zip(ours, floor)]
     print(f"  wall ratio of each pair: min {min(ratios):.3f}, max {max(ratios):.3f}", flush=True)
     return min(ratios), max(ratios)

@@ -11,8 +11,10 @@ constexpr std::uint32_t kTempPathCapacity = 1024;
 constexpr int kCreateAttempts = 16;
 
 // The package in a new file of its own, opened for writing alone, nobody else
-// sharing it; a file that cannot be written whole, flushed and closed is removed
-// again. A name taken meanwhile, or one where a link stands, gives way to the next.
+// sharing it; a file that cannot be written whole and closed is removed again. It
+// is not flushed: only Windows Installer reads it, within this run, so it needs to
+// outlive no crash. A name taken meanwhile, or one where a link stands, gives way
+// to the next.
 Expected<FileIdentity> ExtractToTemporaryName(Platform& os, TemporaryNameGenerator& names,
                                               std::u16string& packagePath,
                                               const std::u16string& directory,
@@ -26,8 +28,6 @@ Expected<FileIdentity> ExtractToTemporaryName(Platform& os, TemporaryNameGenerat
         failure = Failure(written.error);
       } else if (written.written != bytes.size()) {
         failure = Failure::WithoutCode();
-      } else if (!os.FlushFileBuffers(file->get())) {
-        failure = LastErrorFailure(os);
       }
       if (failure) {
         // Removed through the handle that wrote it; the write's failure is the news.

@@ -23,9 +23,9 @@ struct WrittenPackage {
 // when that is empty, to a new temporary file whose name it stores there. Each file
 // it writes is created new and checked on its handle before the first byte goes
 // in; a name where a link stands is given up for the next one. Succeeds only when
-// every byte is on disk (written, flushed and closed). No partial file is left: a
-// new temporary file is removed, and a caller's file is replaced only once the
-// whole package is on disk beside it.
+// every byte is written and the file closed; a caller's file is also flushed to
+// disk first. No partial file is left: a new temporary file is removed, and a
+// caller's file is replaced only once the whole package is on disk beside it.
 Expected<WrittenPackage> ExtractPatchPackage(Platform& os, ModuleHandle module,
                                              TemporaryNameGenerator& names,
                                              std::u16string& packagePath,

@@ -1,7 +1,7 @@
 #include "payload/held_package.h"
 
-#include <algorithm>
 #include <array>
+#include <cstring>
 #include <span>
 #include <utility>
 
@@ -38,9 +38,10 @@ Expected<HeldPackage> HeldPackage::Hold(Platform& os, const std::u16string& path
     if (read.read == 0) {
       break;
     }
-    const std::span<const std::byte> got(buffer.data(), read.read);
-    if (got.size() > expected.size() - compared ||
-        !std::ranges::equal(got, expected.subspan(compared, got.size()))) {
+    // memcmp: the ranges algorithm compares std::byte one at a time, which cost a
+    // 64 MiB package about 40 ms of CPU under Wine.
+    if (read.read > expected.size() - compared ||
+        std::memcmp(buffer.data(), expected.data() + compared, read.read) != 0) {
       return Failure::WithoutCode();
     }
     compared += read.read;

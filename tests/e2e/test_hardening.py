@@ -5,6 +5,7 @@ misread; and logs that are only files."""
 import ctypes
 import os
 import re
+import select
 import struct
 import threading
 import time
@@ -53,10 +54,13 @@ def inotify_on_close_write(folder, pattern, action, stop):
     libc.inotify_add_watch(fd, str(folder).encode(), IN_CLOSE_WRITE)
     try:
         while not stop.is_set():
+            # Woken by the event itself: the program reopens its package right after
+            # closing it, so a sleep between polls would miss the moment.
+            if not select.select([fd], [], [], 0.05)[0]:
+                continue
             try:
                 data = os.read(fd, 4096)
             except BlockingIOError:
-                time.sleep(0.0001)
                 continue
             at = 0
             while at < len(data):

@@ -7,6 +7,10 @@
 //
 //   floor_install.exe
 // Exit code: 0 when every reconfiguration succeeded, else the first failure.
+//
+// Built a second time as floor_install_asking.exe (SP_FLOOR_ASKS_WHO_SEES): first
+// it asks what the service pack asks before anything else, whether its window
+// station is visible, which under Wine starts the desktop process.
 #include <windows.h>
 // msi.h needs the types of windows.h.
 #include <msi.h>
@@ -56,6 +60,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     return 4;
   }
 
+#ifdef SP_FLOOR_ASKS_WHO_SEES
+  USEROBJECTFLAGS flags{};
+  DWORD needed = 0;
+  // Only the question's cost is measured; its answer changes nothing here.
+  static_cast<void>(GetUserObjectInformationW(GetProcessWindowStation(), UOI_FLAGS, &flags,
+                                              sizeof flags, &needed));
+#endif
   MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
   MSIHANDLE summary = 0;
   if (MsiGetSummaryInformationW(0, package.c_str(), 0, &summary) != ERROR_SUCCESS) {

@@ -245,16 +245,29 @@ class Hardening(unittest.TestCase):
                 lines = output.read_text(errors="replace").split("\n")[1:]
             attempts = [line.split() for line in lines if line.strip()]
             # What succeeded once the package was gone may have come after the run ended.
-            late = [int(fields[1]) for fields in attempts if fields[3:] == ["late"]]
+            late = {int(fields[1]): fields[0] for fields in attempts if fields[3:] == ["late"]}
             attempts = [fields[:3] for fields in attempts if fields[3:] != ["late"]]
             self.assert_patched(case, result)
-            run_log = case.host("C:\\logs\\sp.log").read_bytes()
-            if 1 not in late:
+            # A run log renamed late holds the whole run under its new name; one deleted or
+            # replaced late is gone.
+            run_log_path = {None: "C:\\logs\\sp.log",
+                            "rename": "C:\\logs\\sp.log.moved"}.get(late.get(1))
+            run_log = None
+            if run_log_path:
+                self.assertTrue(case.host(run_log_path).exists(), (late, attempts[-8:]))
+                run_log = case.host(run_log_path).read_bytes()
                 self.assertTrue(run_log.endswith(b"exit code 0\r\n"),
                                 (run_log[-300:], attempts[-8:]))
             for index, path in enumerate(held):
                 mine = [(what, int(code)) for what, i, code in attempts if int(i) == index]
                 refused = [(what, code) for what, code in mine if code != 0]
+                if index >= 2 and not refused and run_log is not None:
+                    # The first attempt may land between the log's creation and its hold
+                    # (it is closed and opened again with the sharing Windows Installer
+                    # needs): the run then gives that log up and says so.
+                    self.assertIn(f"no log: {path} is not a plain file of its own".encode(),
+                                  run_log, (path, mine[:6]))
+                    continue
                 self.assertTrue(refused, f"{path}: no attempt fell inside the hold: {mine[:6]}")
                 # Every attempt fails while the file is held: the run log all along; the
                 # package until the run lets go of it right before deleting it (an attempt

@@ -276,7 +276,11 @@ class Hardening(unittest.TestCase):
                 self.assertEqual({code for _, code in refused} - {2, 5, 32}, set(), path)
                 if index == 1:
                     self.assertNotIn(0, [code for _, code in mine], path)
-            self.assertFalse(case.host(package).exists())
+            # Gone, or the racer's own empty file, put there once the run let go of it.
+            left = case.host(package)
+            if left.exists():
+                self.assertEqual(left.stat().st_size, 0)
+                self.assertIn(["replace", "0", "0"], attempts)
 
     def test_a_log_path_that_is_a_link_or_a_folder_is_not_written_through(self):
         with bench.Case(bench.base("candidates")) as case:

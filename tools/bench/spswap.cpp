@@ -18,7 +18,8 @@
 // place (MoveFileExW with MOVEFILE_REPLACE_EXISTING), and prints one line per
 // attempt: "delete|rename|replace <index of the path> <0 or the error>[ late]". A path
 // that does not exist yet is passed over, one it has once deleted, renamed or
-// replaced is left alone from then on; once the first path is gone, it stops.
+// replaced is left alone from then on, and one is tried from 20 ms after it first
+// appears; once the first path is gone, it stops.
 #include <windows.h>
 
 #include <cstdio>
@@ -46,17 +47,20 @@ int TryToTake(int argc, wchar_t** argv) {
   const wchar_t* marker = argv[3];
   std::vector<std::wstring> paths(argv + 4, argv + argc);
   std::vector<bool> taken(paths.size(), false);
+  // A path is tried from 20 ms after it first appears: the moment in which the
+  // program makes a file and then takes its hold is not what this plays.
+  std::vector<ULONGLONG> appeared(paths.size(), 0);
   std::puts("started");
   std::fflush(stdout);
   while (GetTickCount64() < end && GetFileAttributesW(marker) == INVALID_FILE_ATTRIBUTES) {
     Sleep(1);
   }
-  // An attempt on another path that succeeds once the first path is gone may have come
-  // after the program let go of everything: it is marked "late".
-  const auto report = [&paths](const char* what, std::size_t index, BOOL done) {
+  // An attempt on another path that succeeds once the first path is gone, or taken,
+  // may have come after the program let go of everything: it is marked "late".
+  const auto report = [&paths, &taken](const char* what, std::size_t index, BOOL done) {
     const DWORD error = done ? 0 : GetLastError();
-    const bool late =
-        error == 0 && index != 0 && GetFileAttributesW(paths[0].c_str()) == INVALID_FILE_ATTRIBUTES;
+    const bool late = error == 0 && index != 0 &&
+                      (taken[0] || GetFileAttributesW(paths[0].c_str()) == INVALID_FILE_ATTRIBUTES);
     std::printf("%s %u %lu%s\n", what, static_cast<unsigned>(index), error, late ? " late" : "");
     std::fflush(stdout);
     return error;
@@ -72,6 +76,12 @@ int TryToTake(int argc, wchar_t** argv) {
       }
       if (i != 0 && GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
         continue;  // not made yet
+      }
+      if (appeared[i] == 0) {
+        appeared[i] = GetTickCount64();
+      }
+      if (GetTickCount64() - appeared[i] < 20) {
+        continue;
       }
       const DWORD deleted = report("delete", i, DeleteFileW(path.c_str()));
       if (i == 0 && deleted == ERROR_FILE_NOT_FOUND) {

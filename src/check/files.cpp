@@ -57,7 +57,7 @@ Expected<std::string> ReadWholeFile(Platform& os, const std::u16string& path) {
   for (;;) {
     const ReadResult read = os.ReadFile(file.get(), std::span<std::byte>(buffer));
     if (!read.ok) {
-      return LastErrorFailure(os);
+      return Failure(read.error);
     }
     if (read.read == 0) {
       return bytes;
@@ -77,8 +77,11 @@ Status WriteWholeFile(Platform& os, const std::u16string& path, std::string_view
   while (done < bytes.size()) {
     const WriteResult written =
         os.WriteFile(file.get(), std::span<const std::byte>(data + done, bytes.size() - done));
-    if (!written.ok || written.written == 0) {
-      return LastErrorFailure(os);
+    if (!written.ok) {
+      return Failure(written.error);
+    }
+    if (written.written == 0) {
+      return Failure::WithoutCode();  // a write that took nothing has no error of its own
     }
     done += written.written;
   }

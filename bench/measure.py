@@ -340,8 +340,8 @@ def cpu_and_wall(title, ours, floor):
 def cpu_pairs(ours, floor):
     """The CPU times of alternating runs side by side, whose ratios' median is a CPU figure's
     ratio. One run's CPU time spreads widely (0.06-0.14 s for the same own-overhead run), and
-    in four trials of 30 pairs the ratio of the two medians moved between 0.93 and 1.09,
-    the median of the pairs' ratios between 1.035 and 1.053."""
+    in four trials of 30 pairs the ratio of the two medians read 0.93 to 1.09,
+    the median of the pairs' ratios 1.035 to 1.053."""
     return [(o.cpu, f.cpu) for o, f in zip(ours, floor)]
 
 
